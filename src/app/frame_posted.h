@@ -1,0 +1,33 @@
+#pragma once
+// A frame on its way from a reception thread to the main window: a posted
+// event of type 1066 that owns its record until the window takes it.
+
+#include <QEvent>
+#include <memory>
+
+#include "link/frame_event.h"
+
+class QObject;
+
+namespace varno::app {
+
+class FramePosted final : public QEvent {
+public:
+    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(link::WM_FRAME_EVENT);
+
+    FramePosted(int kind, std::unique_ptr<link::FrameEvent> event)
+        : QEvent(kType), kind(kind), event(std::move(event))
+    {
+    }
+
+    const int kind;
+    std::unique_ptr<link::FrameEvent> event;  // a posted event never handled frees it
+};
+
+// Posts one frame to `receiver`; safe from any thread.
+void postFrame(QObject* receiver, int kind, std::unique_ptr<link::FrameEvent> event);
+
+// A sink for the reception loops that posts every frame to `receiver`.
+link::FrameSink postingSink(QObject* receiver);
+
+}  // namespace varno::app

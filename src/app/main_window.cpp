@@ -1,0 +1,512 @@
+#include "app/main_window.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QSlider>
+#include <QTextEdit>
+#include <QTimerEvent>
+#include <algorithm>
+
+#include "app/about_dialog.h"
+#include "app/dialog_units.h"
+#include "app/frame_posted.h"
+#include "app/qt_text.h"
+#include "app/working_directory.h"
+#include "chart/oscope_ctrl.h"
+#include "link/pause.h"
+#include "log/clock.h"
+
+// Resources of a static library are registered by hand, from the global namespace.
+static void registerResources()
+{
+    Q_INIT_RESOURCE(varno);
+}
+
+namespace varno::app {
+
+namespace {
+
+enum class Kind {
+    GroupBox,
+    PushLike,      // automatic check box drawn as a push button
+    PushButton,
+    CheckBox,
+    Radio,
+    Edit,
+    EditReadOnly,
+    EditDigits,
+    Label,
+    LabelRight,
+    BlackFrame,
+    ComboSorted,   // drop-down with an edit field, sorted list
+    Combo,         // drop-down with an edit field
+    TrackBar,
+    RichEdit,
+};
+
+struct ControlTemplate {
+    int id;  // -1: a group box nobody addresses
+    Kind kind;
+    const char* caption;  // UTF-8
+    int x, y, width, height;  // dialog units
+};
+
+// Template of the main window, in tab order.
+constexpr ControlTemplate kTemplate[] = {
+    {-1, Kind::GroupBox, "Port Série", 219, 271, 156, 29},
+    {idc::Open, Kind::PushLike, "Ouvrir", 328, 281, 42, 14},
+    {idc::PortList, Kind::ComboSorted, "", 227, 282, 45, 54},
+    {1031, Kind::GroupBox, "Données reçues", 6, 184, 108, 86},
+    {idc::Frame, Kind::EditReadOnly, "", 34, 195, 74, 12},
+    {idc::P1, Kind::EditReadOnly, "", 34, 223, 21, 12},
+    {idc::P1Hex, Kind::EditReadOnly, "", 90, 223, 18, 12},
+    {1034, Kind::LabelRight, "P1", 23, 223, 8, 12},
+    {1035, Kind::Label, "P1(hex)", 61, 223, 27, 12},
+    {idc::Id, Kind::EditReadOnly, "", 34, 209, 36, 12},
+    {1032, Kind::Label, "Trame", 12, 195, 21, 12},
+    {1033, Kind::Label, "ID", 24, 209, 8, 12},
+    {idc::ChartFrame, Kind::BlackFrame, "", 6, 6, 372, 176},
+    {idc::Log, Kind::PushLike, "Enregister", 328, 250, 42, 14},
+    {1039, Kind::GroupBox, "Graphique", 117, 184, 51, 58},
+    {1040, Kind::Label, "Pmin", 123, 194, 20, 14},
+    {1041, Kind::Label, "Pmax", 123, 209, 20, 12},
+    {idc::Pmin, Kind::EditDigits, "", 141, 195, 22, 12},
+    {idc::Pmax, Kind::EditDigits, "", 141, 209, 22, 12},
+    {idc::ApplyLimits, Kind::PushButton, "Modifier", 123, 224, 40, 14},
+    {idc::LogFileName, Kind::EditReadOnly, "", 227, 236, 143, 12},
+    {-1, Kind::GroupBox, "Fichier Log", 219, 225, 156, 45},
+    {1042, Kind::GroupBox, "Synchro X", 172, 184, 43, 58},
+    {idc::XSync, Kind::PushLike, "Activer", 177, 224, 32, 14},
+    {idc::XSync100ms, Kind::Radio, "100ms", 178, 197, 36, 10},
+    {idc::XSync1s, Kind::Radio, "1Sec", 178, 209, 31, 10},
+    {idc::P2, Kind::EditReadOnly, "", 34, 236, 21, 12},
+    {idc::P2Hex, Kind::EditReadOnly, "", 90, 236, 18, 12},
+    {1036, Kind::LabelRight, "P2", 23, 236, 8, 12},
+    {1037, Kind::Label, "P2(hex)", 61, 236, 27, 12},
+    {idc::DpHex, Kind::EditReadOnly, "", 87, 250, 21, 12},
+    {1038, Kind::Label, "dP (hex)", 59, 250, 28, 12},
+    {1043, Kind::GroupBox, "Trigger", 117, 243, 98, 27},
+    {idc::Trigger, Kind::TrackBar, "", 122, 252, 91, 12},
+    {idc::ResetLegend, Kind::PushButton, "Reinitialiser", 13, 280, 50, 14},
+    {1044, Kind::GroupBox, "Legende ID", 7, 271, 61, 29},
+    {1045, Kind::GroupBox, "Filtrage ID", 72, 271, 143, 29},
+    {idc::FilterLow, Kind::Edit, "", 86, 281, 39, 12},
+    {idc::FilterHigh, Kind::Edit, "", 135, 281, 39, 12},
+    {idc::BaudList, Kind::Combo, "", 278, 282, 45, 47},
+    {idc::FilterOn, Kind::PushLike, "Activer", 178, 280, 32, 14},
+    {1046, Kind::Label, "Lo", 77, 283, 8, 8},
+    {1047, Kind::Label, "Hi", 127, 283, 8, 8},
+    {-1, Kind::GroupBox, "Mode / Options", 219, 184, 156, 40},
+    {idc::RawText, Kind::CheckBox, "Log Texte (Brut)", 229, 196, 69, 10},
+    {idc::TextView, Kind::RichEdit, "", 7, 186, 208, 114},
+};
+
+// The data exchange, in binding order: an edit's text into a string member, or a
+// check state into an int member.
+struct Binding {
+    int id;
+    std::string CVARNODlg::*text;
+    int CVARNODlg::*check;
+};
+
+const Binding kBindings[] = {
+    {idc::Open, nullptr, &CVARNODlg::linkOpen},
+    {idc::Frame, &CVARNODlg::frameField, nullptr},
+    {idc::P1Hex, &CVARNODlg::p1HexField, nullptr},
+    {idc::P1, &CVARNODlg::p1Field, nullptr},
+    {idc::Id, &CVARNODlg::idField, nullptr},
+    {idc::Log, nullptr, &CVARNODlg::loggingOn},
+    {idc::Pmin, &CVARNODlg::plotMinText, nullptr},
+    {idc::Pmax, &CVARNODlg::plotMaxText, nullptr},
+    {idc::LogFileName, &CVARNODlg::logFileNameField, nullptr},
+    {idc::XSync, nullptr, &CVARNODlg::xSyncOn},
+    {idc::P2, &CVARNODlg::p2Field, nullptr},
+    {idc::P2Hex, &CVARNODlg::p2HexField, nullptr},
+    {idc::DpHex, &CVARNODlg::dpHexField, nullptr},
+    {idc::FilterLow, &CVARNODlg::filterLowText, nullptr},
+    {idc::FilterHigh, &CVARNODlg::filterHighText, nullptr},
+    {idc::FilterOn, nullptr, &CVARNODlg::filterOn},
+};
+
+QFont dialogFont()
+{
+    // The templates' 8-point dialog font; "MS Shell Dlg" is an alias that
+    // resolves to an Arial-compatible face (see main.cpp).
+    QFont font(QStringLiteral("MS Shell Dlg"));
+    font.setPixelSize(11);
+    return font;
+}
+
+}  // namespace
+
+const std::array<int, 35> CVARNODlg::kPanelControls = {
+    1031, 1032, 1002, 1033, 1005, 1034, 1003, 1036, 1017, 1035, 1004, 1037,
+    1018, 1038, 1019, 1039, 1040, 1008, 1041, 1009, 1010, 1042, 1014, 1015,
+    1013, 1043, 1016, 1044, 1022, 1045, 1046, 1023, 1047, 1024, 1027,
+};
+
+CVARNODlg::CVARNODlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    registerResources();
+    workingDirectory = currentWorkingDirectory();
+    setWindowTitle(QStringLiteral("VARNO - KAVRO Log Graphique v1.1.1"));
+    setWindowIcon(QIcon(QStringLiteral(":/varno/varno.png")));
+    setFont(dialogFont());
+    setFixedSize(dluToPixelsX(382), dluToPixelsY(307));
+
+    buildControls();
+    connectHandlers();
+
+    // The framework's first exchange shows the construction values, then the
+    // initialisation runs.
+    UpdateData(false);
+    OnInitDialog();
+}
+
+CVARNODlg::~CVARNODlg()
+{
+    OnDestroy();
+}
+
+void CVARNODlg::buildControls()
+{
+    QWidget* previousTabStop = nullptr;
+    for (const ControlTemplate& t : kTemplate) {
+        const PixelRect r = dluRect(t.x, t.y, t.width, t.height);
+        const QString caption = QString::fromUtf8(t.caption);
+        QWidget* w = nullptr;
+        bool tabStop = true;
+        switch (t.kind) {
+        case Kind::GroupBox: {
+            auto* box = new QGroupBox(caption, this);
+            box->setFocusPolicy(Qt::NoFocus);
+            w = box;
+            tabStop = false;
+            break;
+        }
+        case Kind::PushLike:
+        case Kind::PushButton: {
+            auto* b = new QPushButton(caption, this);
+            b->setCheckable(t.kind == Kind::PushLike);
+            b->setAutoDefault(false);
+            w = b;
+            break;
+        }
+        case Kind::CheckBox:
+            w = new QCheckBox(caption, this);
+            break;
+        case Kind::Radio: {
+            auto* radio = new QRadioButton(caption, this);
+            radio->setFocusPolicy(Qt::ClickFocus);
+            w = radio;
+            tabStop = false;
+            break;
+        }
+        case Kind::Edit:
+        case Kind::EditReadOnly:
+        case Kind::EditDigits: {
+            auto* e = new QLineEdit(this);
+            e->setReadOnly(t.kind == Kind::EditReadOnly);
+            if (t.kind == Kind::EditDigits)
+                e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
+            e->setTextMargins(0, 0, 0, 0);
+            w = e;
+            break;
+        }
+        case Kind::Label:
+        case Kind::LabelRight: {
+            auto* label = new QLabel(caption, this);
+            label->setTextFormat(Qt::PlainText);
+            label->setAlignment((t.kind == Kind::LabelRight ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignTop);
+            w = label;
+            tabStop = false;
+            break;
+        }
+        case Kind::BlackFrame: {
+            auto* frame = new QFrame(this);
+            frame->setFrameShape(QFrame::Box);
+            frame->setLineWidth(1);
+            QPalette palette = frame->palette();
+            palette.setColor(QPalette::WindowText, Qt::black);
+            frame->setPalette(palette);
+            w = frame;
+            tabStop = false;
+            break;
+        }
+        case Kind::ComboSorted:
+        case Kind::Combo: {
+            auto* combo = new QComboBox(this);
+            combo->setEditable(true);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            w = combo;
+            break;
+        }
+        case Kind::TrackBar: {
+            auto* slider = new QSlider(Qt::Horizontal, this);
+            slider->setTickPosition(QSlider::NoTicks);
+            w = slider;
+            break;
+        }
+        case Kind::RichEdit: {
+            auto* view = new QTextEdit(this);
+            view->setReadOnly(true);
+            view->setAcceptRichText(false);
+            view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            view->setFrameShape(QFrame::StyledPanel);
+            w = view;
+            break;
+        }
+        }
+        // A combo box's geometry gives the height of its drop-down list; the
+        // closed box has the height of an edit field.
+        const int height = (t.kind == Kind::ComboSorted || t.kind == Kind::Combo) ? dluToPixelsY(12) : r.height;
+        w->setGeometry(r.x, r.y, r.width, height);
+        if (t.kind == Kind::Label || t.kind == Kind::LabelRight) {
+            // Our faces run a pixel or two wider than the template's: let a
+            // label overflow on its free side rather than clip its text.
+            const int extra = std::max(0, w->sizeHint().width() - r.width);
+            w->setGeometry(t.kind == Kind::LabelRight ? r.x - extra : r.x, r.y, r.width + extra, height);
+        }
+        if (t.id != -1) {
+            w->setObjectName(QStringLiteral("idc_%1").arg(t.id));
+            m_controls[t.id] = w;
+        }
+        if (tabStop) {
+            if (previousTabStop != nullptr)
+                setTabOrder(previousTabStop, w);
+            previousTabStop = w;
+        }
+    }
+    // Group boxes are frames behind their controls, not their parents.
+    for (QGroupBox* box : findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
+        box->lower();
+
+    portCombo = static_cast<QComboBox*>(control(idc::PortList));
+    baudCombo = static_cast<QComboBox*>(control(idc::BaudList));
+    triggerSlider = static_cast<QSlider*>(control(idc::Trigger));
+    xSyncButton = static_cast<QPushButton*>(control(idc::XSync));
+    rawTextButton = static_cast<QCheckBox*>(control(idc::RawText));
+    textView = static_cast<QTextEdit*>(control(idc::TextView));
+}
+
+void CVARNODlg::connectHandlers()
+{
+    // Each notification of the template reaches its handler unless the data
+    // exchange raised it.
+    auto route = [this](void (CVARNODlg::*handler)()) {
+        return [this, handler] {
+            if (!m_exchanging)
+                (this->*handler)();
+        };
+    };
+    connect(button(idc::Open), &QAbstractButton::clicked, this, route(&CVARNODlg::OnOpenButton));
+    connect(portCombo, &QComboBox::activated, this, route(&CVARNODlg::OnPortSelected));
+    connect(baudCombo, &QComboBox::activated, this, route(&CVARNODlg::OnBaudSelected));
+    connect(button(idc::Log), &QAbstractButton::clicked, this, route(&CVARNODlg::OnLogButton));
+    connect(button(idc::ApplyLimits), &QAbstractButton::clicked, this, route(&CVARNODlg::OnApplyLimits));
+    connect(xSyncButton, &QAbstractButton::clicked, this, route(&CVARNODlg::OnToggleXSync));
+    connect(button(idc::XSync100ms), &QAbstractButton::clicked, this, route(&CVARNODlg::OnXSyncPeriodChoice));
+    connect(button(idc::XSync1s), &QAbstractButton::clicked, this, route(&CVARNODlg::OnXSyncPeriodChoice));
+    connect(button(idc::ResetLegend), &QAbstractButton::clicked, this, route(&CVARNODlg::OnResetChart));
+    // textEdited, unlike textChanged, is raised only by the operator's edits.
+    connect(edit(idc::FilterLow), &QLineEdit::textEdited, this, route(&CVARNODlg::OnLowChanged));
+    connect(edit(idc::FilterHigh), &QLineEdit::textEdited, this, route(&CVARNODlg::OnHighChanged));
+    connect(rawTextButton, &QAbstractButton::clicked, this, route(&CVARNODlg::OnRawTextClicked));
+    // Focus loss of the filter edits and the release of the trigger slider.
+    edit(idc::FilterLow)->installEventFilter(this);
+    edit(idc::FilterHigh)->installEventFilter(this);
+    triggerSlider->installEventFilter(this);
+}
+
+void CVARNODlg::OnInitDialog()
+{
+    FillPortList();
+    if (portCombo->currentIndex() < 0 && portCombo->count() > 0)
+        portCombo->setCurrentIndex(0);
+
+    UpdateData(true);
+    plotMin = 120;
+    plotMinText = "120";
+    plotMax = 180;
+    plotMaxText = "180";
+    logFileNameField.clear();
+    triggerSlider->setRange(plotMin, plotMax);
+    triggerSlider->setValue(plotMax);
+    UpdateData(false);
+
+    // The chart takes the place of its frame.
+    chart = new chart::COScopeCtrl(this);
+    chart->CreateChart(control(idc::ChartFrame)->geometry(), this);
+    chart->SetLimits(plotMin, plotMax, 1);
+    chart->SetYAxisText(QStringLiteral("RSSI"));
+    chart->SetXAxisText(QString::fromUtf8("Trames reçues"));
+    chart->SetBackColour(0x000000);
+    chart->SetGridColour(0xFFFFFF);
+    chart->SetPenColour(0xFFFFFF);
+
+    lastFrameTime = -1;
+    lastFrameMillis = 0;
+    xSyncPeriodMs = 100;
+    button(idc::XSync100ms)->setChecked(true);
+
+    legendSlotCount = decode::kLegendSlots;
+    ResetLegend();
+
+    baudCombo->clear();
+    for (const char* rate : {"9600", "19200", "38400", "115200"})
+        baudCombo->addItem(QString::fromLatin1(rate));
+    baudCombo->setCurrentIndex(0);
+
+    button(idc::Open)->setToolTip(QString::fromUtf8("Ouvrir/Fermer le port série."));
+
+    // The bundled reader simulator listens on loopback.
+    tcpHostAddress = 0x7F000001;  // 127.0.0.1
+    tcpPort = 10001;
+    rawTextButton->setChecked(false);
+    setRawTextMode(false);
+
+    dailyRenewal = true;
+    lastDateCheckTime = clock->nowSeconds();
+    currentDate = log::formatLocalTime(*clock, lastDateCheckTime, "%d%m%Y");
+    previousDate = currentDate;
+
+    // The first tab stop gets the focus.
+    button(idc::Open)->setFocus(Qt::OtherFocusReason);
+}
+
+QWidget* CVARNODlg::control(int id) const
+{
+    const auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+QLineEdit* CVARNODlg::edit(int id) const
+{
+    return qobject_cast<QLineEdit*>(control(id));
+}
+
+QAbstractButton* CVARNODlg::button(int id) const
+{
+    return qobject_cast<QAbstractButton*>(control(id));
+}
+
+void CVARNODlg::UpdateData(bool fromControls)
+{
+    const bool wasExchanging = m_exchanging;
+    m_exchanging = true;
+    for (const Binding& b : kBindings) {
+        QWidget* w = control(b.id);
+        if (b.text != nullptr) {
+            auto* e = static_cast<QLineEdit*>(w);
+            if (fromControls) {
+                this->*b.text = toCp1252(e->text());
+            } else {
+                // An edit whose text is unchanged keeps its caret and selection.
+                const QString text = fromCp1252(this->*b.text);
+                if (e->text() != text)
+                    e->setText(text);
+            }
+        } else {
+            auto* button = static_cast<QAbstractButton*>(w);
+            if (fromControls)
+                this->*b.check = button->isChecked() ? 1 : 0;
+            else
+                button->setChecked(this->*b.check != 0);
+        }
+    }
+    m_exchanging = wasExchanging;
+}
+
+bool CVARNODlg::event(QEvent* e)
+{
+    if (e->type() == FramePosted::kType) {
+        auto* posted = static_cast<FramePosted*>(e);
+        OnFrameEvent(posted->kind, std::move(posted->event));
+        return true;
+    }
+    return QDialog::event(e);
+}
+
+void CVARNODlg::timerEvent(QTimerEvent* e)
+{
+    OnXSyncTick(e->timerId());
+}
+
+void CVARNODlg::keyPressEvent(QKeyEvent* e)
+{
+    switch (e->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // A plain push button with the focus is the default button and takes
+        // the key; anywhere else Enter ends the program, as OK would.
+        if (auto* b = qobject_cast<QPushButton*>(focusWidget()); b != nullptr && !b->isCheckable()) {
+            b->click();
+            return;
+        }
+        UpdateData(true);
+        accept();
+        return;
+    case Qt::Key_Escape:
+        reject();
+        return;
+    default:
+        QDialog::keyPressEvent(e);
+    }
+}
+
+void CVARNODlg::contextMenuEvent(QContextMenuEvent* e)
+{
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("&About VARNO..."), this, [this] { showAbout(); });
+    menu.exec(e->globalPos());
+}
+
+void CVARNODlg::showAbout()
+{
+    CAboutDlg about(this);
+    about.exec();
+}
+
+bool CVARNODlg::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::FocusOut && !m_exchanging) {
+        if (watched == control(idc::FilterLow))
+            OnLowLeft();
+        else if (watched == control(idc::FilterHigh))
+            OnHighLeft();
+    } else if (e->type() == QEvent::MouseButtonRelease && watched == triggerSlider && !m_exchanging) {
+        // The slider gives up the mouse: the trigger level is taken once the
+        // slider has handled the release itself.
+        QMetaObject::invokeMethod(this, &CVARNODlg::OnTriggerReleased, Qt::QueuedConnection);
+    }
+    return QDialog::eventFilter(watched, e);
+}
+
+void CVARNODlg::done(int result)
+{
+    OnDestroy();
+    QDialog::done(result);
+}
+
+void CVARNODlg::OnDestroy()
+{
+    if (m_destroyed)
+        return;
+    m_destroyed = true;
+    StopXSyncTimer();
+    link::pause(100);
+}
+
+}  // namespace varno::app

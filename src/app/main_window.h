@@ -1,0 +1,193 @@
+#pragma once
+// The main window: its controls, its state record and the data exchange
+// between them. Its handlers are defined in the folder of the subsystem that
+// owns them (link/, decode/, log/, chart/, app/).
+//
+// Threads: everything here runs on the GUI thread. Reception threads reach the
+// window only by posting FramePosted events (type 1066).
+
+#include <QDialog>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "decode/frame_fields.h"
+#include "decode/legend.h"
+#include "link/frame_event.h"
+#include "log/clock.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QTextEdit;
+
+namespace varno::chart {
+class COScopeCtrl;
+}
+
+namespace varno::app {
+
+// Control identifiers of the main window's template.
+namespace idc {
+inline constexpr int Open = 1000, PortList = 1001, Frame = 1002, P1 = 1003, P1Hex = 1004, Id = 1005,
+                     ChartFrame = 1006, Log = 1007, Pmin = 1008, Pmax = 1009, ApplyLimits = 1010,
+                     LogFileName = 1011, XSync = 1013, XSync100ms = 1014, XSync1s = 1015,
+                     Trigger = 1016, P2 = 1017, P2Hex = 1018, DpHex = 1019, ResetLegend = 1022,
+                     FilterLow = 1023, FilterHigh = 1024, BaudList = 1025, FilterOn = 1027,
+                     RawText = 1030, TextView = 1048;
+}
+
+class CVARNODlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CVARNODlg(QWidget* parent = nullptr);
+    ~CVARNODlg() override;
+
+    // The control of the template with this identifier (nullptr for none).
+    QWidget* control(int id) const;
+    QLineEdit* edit(int id) const;
+    QAbstractButton* button(int id) const;
+
+    // The data exchange: every bound control into its member (true) or every
+    // member into its control (false). Notifications raised meanwhile are ignored.
+    void UpdateData(bool fromControls);
+
+    // ---- Frame events (decode/frame_dispatch.cpp) ----
+    void OnFrameEvent(int kind, std::unique_ptr<link::FrameEvent> event);
+    void DecodeReaderFrame(std::string text);
+    void DecodeDebugFrame(std::string text);
+    bool PassesTagFilter(const std::string& tagId) const;
+
+    // ---- Legend slots (decode/frame_dispatch.cpp) ----
+    int FindLegendSlot(const std::string& key) const;
+    int ReserveLegendSlot(const std::string& key);
+    void ResetLegend();
+
+    // ---- Event text view (decode/text_view.cpp) ----
+    void AppendText(const std::string& text, std::uint32_t colour, int clearFirst, int lineBreak);
+    void EchoFrame(std::int64_t time, const std::string& text);
+
+    // ---- Log file (log/log_control.cpp) ----
+    void OnLogButton();
+    void CheckLogDay();
+    void RecordFrame(const std::string& frame, const decode::ReaderFields& fields);
+    void RecordFrame(const std::string& frame, const decode::DebugFields& fields);
+
+    // ---- Chart settings (chart/chart_settings.cpp) ----
+    void OnApplyLimits();
+    void OnToggleXSync();
+    void OnXSyncPeriodChoice();
+    void OnXSyncTick(int timerId);
+    void OnTriggerReleased();
+    void OnResetChart();
+    void StopXSyncTimer();
+    void StopXSync();
+    void RestartXSyncTimer();
+    int triggerLevel() const;
+
+    // ---- Connection control (link/connection_control.cpp) ----
+    void FillPortList();
+    void UpdateLinkControls();
+    void OnPortSelected();
+    void OnBaudSelected();
+    void OnOpenButton();
+
+    // ---- Tag identifier filter (app/tag_filter.cpp) ----
+    void OnLowChanged();
+    void OnHighChanged();
+    void OnLowLeft();
+    void OnHighLeft();
+
+    // ---- Raw text mode (app/raw_text.cpp) ----
+    void OnRawTextClicked();
+    void setRawTextMode(bool on);
+    bool rawTextMode() const;
+
+    // ---- State record. Strings are Windows-1252 bytes. ----
+    std::int32_t plotMin = 0;
+    std::int32_t plotMax = 0;
+    std::int32_t legendSlotCount = 0;
+    std::int64_t lastFrameTime = 0;
+    std::int64_t firstFrameTime = 0;
+    std::uint32_t filterLow = 0;
+    std::uint32_t filterHigh = 0xFFFFFF;
+    std::uint16_t lastFrameMillis = 0;
+    std::uint16_t firstFrameMillis = 0;
+    QComboBox* portCombo = nullptr;
+    QComboBox* baudCombo = nullptr;
+    bool tcpSelected = false;
+    int linkOpen = 0;
+    int loggingOn = 0;
+    int logFileOpen = 0;
+    int xSyncOn = 0;
+    int filterOn = 0;
+    std::string plotMinText;
+    std::string plotMaxText;
+    std::string frameText;
+    std::string frameField;
+    std::string p1HexField = " -- ";
+    std::string p1Field = " --- ";
+    std::string idField;
+    std::string logFilePath;
+    std::string logFileNameField;
+    decode::LegendIds legendIds;
+    std::string p2Field = " --- ";
+    std::string p2HexField = " -- ";
+    std::string dpHexField = " --- ";
+    std::string filterLowText = "000000";
+    std::string filterHighText = "FFFFFF";
+    QSlider* triggerSlider = nullptr;
+    decode::LegendColours legendColours{};
+    QPushButton* xSyncButton = nullptr;
+    std::uint32_t tcpHostAddress = 0;
+    std::uint32_t tcpPort = 0;
+    int xSyncTimerId = 0;
+    int xSyncPeriodMs = 0;
+    chart::COScopeCtrl* chart = nullptr;
+    QCheckBox* rawTextButton = nullptr;
+    int textLineLength = 0;
+    int textLineWidth = 50;
+    QTextEdit* textView = nullptr;
+    bool dailyRenewal = false;
+    std::int64_t lastDateCheckTime = 0;
+    std::string currentDate;
+    std::string previousDate;
+
+    // The folder that receives the log files, without a trailing '/'.
+    std::string workingDirectory;
+    // The clock the log and the day check read (not owned; tests put their own).
+    const log::Clock* clock = &log::systemClock();
+
+    // The controls shown in decoded mode and hidden in raw text mode, in the
+    // order they are switched.
+    static const std::array<int, 35> kPanelControls;
+
+protected:
+    bool event(QEvent* e) override;
+    void timerEvent(QTimerEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+public slots:
+    void done(int result) override;
+
+private:
+    void buildControls();
+    void connectHandlers();
+    void OnInitDialog();
+    void OnDestroy();
+    void showAbout();
+
+    std::map<int, QWidget*> m_controls;
+    bool m_exchanging = false;  // notifications raised by the data exchange are ignored
+    bool m_destroyed = false;
+};
+
+}  // namespace varno::app

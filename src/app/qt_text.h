@@ -1,0 +1,13 @@
+#pragma once
+// Our texts are Windows-1252 bytes; widgets speak QString.
+
+#include <QString>
+#include <string>
+#include <string_view>
+
+namespace varno::app {
+
+QString fromCp1252(std::string_view bytes);
+std::string toCp1252(const QString& text);
+
+}  // namespace varno::app

@@ -1,0 +1,62 @@
+#pragma once
+// Cuts an unframed byte stream into reader frames ("[...]") and debug frames
+// (16 characters around a '+' or '-'). One assembler per reception thread.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "link/frame_event.h"
+
+namespace varno::link {
+
+class FrameAssembler {
+public:
+    enum Mode { Idle = 331, ReaderFrame = 332, DebugFrame = 333 };
+
+    // A reader frame that never closes is abandoned when it reaches this many
+    // bytes, so a stream without ']' cannot grow memory without bound.
+    static constexpr std::size_t kPendingCap = 4096;
+
+    FrameAssembler() = default;
+
+    void reset();
+
+    // Feeds one byte. Returns the frame the byte completes, with its kind in
+    // `kind`, or nullptr (and leaves `kind` alone).
+    std::unique_ptr<FrameEvent> feed(unsigned char c, int& kind);
+
+    // Feeds a block, handing each completed frame to `sink(kind, event)` at once,
+    // before the next byte is fed. The same frames as feeding byte by byte.
+    template <typename Sink>
+    void feed(std::string_view bytes, Sink&& sink)
+    {
+        const char* p = bytes.data();
+        const char* const end = p + bytes.size();
+        while (p < end) {
+            if (m_mode == ReaderFrame)
+                p = appendReaderRun(p, end);  // the body of a reader frame, at once
+            if (p == end)
+                break;
+            int kind = 0;
+            if (auto event = feed(static_cast<unsigned char>(*p++), kind))
+                sink(kind, std::move(event));
+        }
+    }
+
+    Mode mode() const { return m_mode; }
+    const std::string& pending() const { return m_pending; }
+
+private:
+    static bool isSpecial(char c) { return c == '[' || c == ']' || c == '+' || c == '-'; }
+    // In ReaderFrame mode: appends the ordinary bytes from `p` on, up to the next
+    // special byte or the cap, and returns where it stopped.
+    const char* appendReaderRun(const char* p, const char* end);
+    std::unique_ptr<FrameEvent> produce();
+
+    Mode m_mode = Idle;
+    std::string m_pending;  // bytes; NUL is an ordinary character
+};
+
+}  // namespace varno::link

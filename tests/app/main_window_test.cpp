@@ -1,0 +1,227 @@
+// The main window at start-up: controls, start values, keys and the about box.
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <ctime>
+
+#include "app/about_dialog.h"
+#include "app/main_window.h"
+#include "app/qt_text.h"
+#include "support/window_fixture.h"
+
+namespace varno::testing {
+namespace {
+
+using app::idc::ChartFrame;
+using app::CVARNODlg;
+namespace idc = app::idc;
+
+class MainWindowTest : public WindowTest {};
+
+TEST_F(MainWindowTest, WindowHasTheTemplateTitleAndSize)
+{
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("VARNO - KAVRO Log Graphique v1.1.1"));
+    EXPECT_EQ(window->size(), QSize(573, 499));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    EXPECT_FALSE(window->windowIcon().isNull());
+}
+
+TEST_F(MainWindowTest, ControlsStandAtTheirTemplateRectangles)
+{
+    struct Case {
+        int id;
+        QRect pixels;
+    };
+    // Dialog units × 1.5 horizontally and × 1.625 vertically, rounded.
+    const Case cases[] = {
+        {idc::ChartFrame, {9, 10, 558, 286}},
+        {idc::Open, {492, 457, 63, 23}},
+        {idc::Frame, {51, 317, 111, 20}},
+        {idc::Log, {492, 406, 63, 23}},
+        {idc::Trigger, {183, 410, 137, 20}},
+        {idc::FilterLow, {129, 457, 59, 20}},
+        {idc::RawText, {344, 319, 104, 16}},
+        {idc::TextView, {11, 302, 312, 185}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(window->control(c.id)->geometry(), c.pixels) << c.id;
+}
+
+TEST_F(MainWindowTest, ControlsHaveTheirKindsAndCaptions)
+{
+    for (int id : {idc::Open, idc::Log, idc::XSync, idc::FilterOn}) {
+        auto* b = qobject_cast<QPushButton*>(window->control(id));
+        ASSERT_NE(b, nullptr) << id;
+        EXPECT_TRUE(b->isCheckable()) << id;  // push-like check box
+    }
+    EXPECT_EQ(window->button(idc::Open)->text(), "Ouvrir");
+    EXPECT_EQ(window->button(idc::Log)->text(), "Enregister");
+    EXPECT_EQ(window->button(idc::ApplyLimits)->text(), "Modifier");
+    EXPECT_EQ(window->button(idc::ResetLegend)->text(), "Reinitialiser");
+    EXPECT_EQ(window->button(idc::RawText)->text(), "Log Texte (Brut)");
+    EXPECT_NE(qobject_cast<QRadioButton*>(window->control(idc::XSync100ms)), nullptr);
+    for (int id : {idc::Frame, idc::P1, idc::P1Hex, idc::Id, idc::P2, idc::P2Hex, idc::DpHex, idc::LogFileName})
+        EXPECT_TRUE(window->edit(id)->isReadOnly()) << id;
+    for (int id : {idc::Pmin, idc::Pmax, idc::FilterLow, idc::FilterHigh})
+        EXPECT_FALSE(window->edit(id)->isReadOnly()) << id;
+    EXPECT_NE(window->edit(idc::Pmin)->validator(), nullptr);  // digits only
+    EXPECT_TRUE(window->textView->isReadOnly());
+    EXPECT_EQ(window->triggerSlider->orientation(), Qt::Horizontal);
+    EXPECT_EQ(window->triggerSlider->tickPosition(), QSlider::NoTicks);
+    EXPECT_EQ(qobject_cast<QLabel*>(window->control(1034))->text(), "P1");
+    EXPECT_EQ(window->button(idc::Open)->toolTip(), QString::fromUtf8("Ouvrir/Fermer le port série."));
+}
+
+TEST_F(MainWindowTest, FieldsAndBoxesShowTheirStartValues)
+{
+    struct Case {
+        int id;
+        const char* text;
+    };
+    const Case texts[] = {
+        {idc::Frame, ""},      {idc::Id, ""},        {idc::P1, " --- "},      {idc::P2, " --- "},
+        {idc::P1Hex, " -- "},  {idc::P2Hex, " -- "}, {idc::DpHex, " --- "},   {idc::FilterLow, "000000"},
+        {idc::FilterHigh, "FFFFFF"}, {idc::Pmin, "120"}, {idc::Pmax, "180"}, {idc::LogFileName, ""},
+    };
+    for (const Case& c : texts)
+        EXPECT_EQ(fieldText(c.id), c.text) << c.id;
+
+    for (int id : {idc::Open, idc::Log, idc::XSync, idc::FilterOn, idc::RawText})
+        EXPECT_FALSE(window->button(id)->isChecked()) << id;
+    EXPECT_TRUE(window->button(idc::XSync100ms)->isChecked());
+    EXPECT_FALSE(window->button(idc::XSync1s)->isChecked());
+
+    ASSERT_EQ(window->baudCombo->count(), 4);
+    EXPECT_EQ(window->baudCombo->itemText(0), "9600");
+    EXPECT_EQ(window->baudCombo->itemText(3), "115200");
+    EXPECT_EQ(window->baudCombo->currentText(), "9600");
+    EXPECT_GE(window->portCombo->findText("TCP/IP"), 0);
+    EXPECT_GE(window->portCombo->currentIndex(), 0);
+
+    EXPECT_EQ(window->triggerSlider->minimum(), 120);
+    EXPECT_EQ(window->triggerSlider->maximum(), 180);
+    EXPECT_EQ(window->triggerSlider->value(), 180);
+
+    // Raw text mode is off: the decoded panel shows, the text view does not,
+    // although the template has both.
+    EXPECT_FALSE(window->textView->isVisible());
+    for (int id : CVARNODlg::kPanelControls)
+        EXPECT_TRUE(window->control(id)->isVisible()) << id;
+}
+
+TEST_F(MainWindowTest, StateRecordHoldsItsStartValues)
+{
+    EXPECT_EQ(window->plotMin, 120);
+    EXPECT_EQ(window->plotMax, 180);
+    EXPECT_EQ(window->legendSlotCount, 9);
+    EXPECT_EQ(window->lastFrameTime, -1);
+    EXPECT_EQ(window->lastFrameMillis, 0);
+    EXPECT_EQ(window->filterLow, 0u);
+    EXPECT_EQ(window->filterHigh, 0xFFFFFFu);
+    EXPECT_EQ(window->xSyncPeriodMs, 100);
+    EXPECT_EQ(window->xSyncTimerId, 0);
+    EXPECT_EQ(window->linkOpen, 0);
+    EXPECT_FALSE(window->tcpSelected);
+    EXPECT_EQ(window->tcpHostAddress, 0x7F000001u);
+    EXPECT_EQ(window->tcpPort, 10001u);
+    EXPECT_EQ(window->textLineWidth, 50);
+    EXPECT_TRUE(window->dailyRenewal);
+    for (const auto& id : window->legendIds)
+        EXPECT_EQ(id, "");
+    EXPECT_EQ(window->legendColours, decode::kLegendDefaultColours);
+
+    char today[16];
+    const std::time_t now = std::time(nullptr);
+    std::strftime(today, sizeof today, "%d%m%Y", std::localtime(&now));
+    EXPECT_EQ(window->currentDate, today);
+    EXPECT_EQ(window->previousDate, window->currentDate);
+    EXPECT_EQ(window->currentDate.size(), 8u);
+}
+
+TEST_F(MainWindowTest, OpenButtonHasTheFocusAtStart)
+{
+    window->activateWindow();
+    QApplication::setActiveWindow(window.get());
+    processEvents();
+    EXPECT_EQ(window->focusWidget(), window->control(idc::Open));
+}
+
+TEST_F(MainWindowTest, DataExchangeWritesOnlyChangedEditsAndReadsThemBack)
+{
+    QLineEdit* low = window->edit(idc::FilterLow);
+    low->setSelection(1, 3);
+    window->UpdateData(false);  // unchanged text: selection kept
+    EXPECT_EQ(low->selectedText(), "000");
+
+    window->filterLowText = "00A1B2";
+    window->loggingOn = 1;
+    window->UpdateData(false);
+    EXPECT_EQ(low->text(), "00A1B2");
+    EXPECT_TRUE(window->button(idc::Log)->isChecked());
+
+    window->edit(idc::FilterHigh)->setText(QString::fromUtf8("é€"));
+    window->button(idc::FilterOn)->setChecked(true);
+    window->UpdateData(true);
+    EXPECT_EQ(window->filterHighText, "\xe9\x80");  // Windows-1252 bytes
+    EXPECT_EQ(window->filterOn, 1);
+}
+
+TEST_F(MainWindowTest, EscapeEndsTheProgram)
+{
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+}
+
+TEST_F(MainWindowTest, EnterInAnEditEndsTheProgram)
+{
+    window->edit(idc::Pmin)->setFocus();
+    QTest::keyClick(window->edit(idc::Pmin), Qt::Key_Return);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+}
+
+TEST_F(MainWindowTest, ContextMenuOffersTheAboutBox)
+{
+    QString entry;
+    QString aboutTitle;
+    QStringList aboutTexts;
+    // The menu and the box are modal: inspect and close them from the event loop.
+    QTimer::singleShot(50, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        ASSERT_EQ(menu->actions().size(), 1);
+        entry = menu->actions().first()->text();
+        QTimer::singleShot(50, [&] {
+            auto* about = qobject_cast<app::CAboutDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(about, nullptr);
+            aboutTitle = about->windowTitle();
+            for (auto* label : about->findChildren<QLabel*>())
+                aboutTexts << label->text();
+            about->accept();
+        });
+        menu->actions().first()->trigger();
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(300, 100), window->mapToGlobal(QPoint(300, 100)));
+    QApplication::sendEvent(window.get(), &event);
+    processEvents();
+
+    EXPECT_EQ(entry, "&About VARNO...");
+    EXPECT_EQ(aboutTitle, "About VARNO");
+    EXPECT_TRUE(aboutTexts.contains("VARNO Version 1.0"));
+}
+
+}  // namespace
+}  // namespace varno::testing

@@ -1,0 +1,164 @@
+// Frame events reaching the real main window, and the reader frame decoder.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <thread>
+
+#include "app/frame_posted.h"
+#include "app/main_window.h"
+#include "link/frame_assembler.h"
+#include "support/window_fixture.h"
+
+namespace varno::testing {
+namespace {
+
+namespace idc = app::idc;
+using link::FRAME_KIND_DEBUG;
+using link::FRAME_KIND_READER;
+
+class ReaderFrameTest : public WindowTest {
+public:
+    struct Fields {
+        std::string frame, p1, p1Hex, id, p2, p2Hex, dpHex;
+        bool operator==(const Fields&) const = default;
+    };
+    Fields fields() const
+    {
+        return {fieldText(idc::Frame), fieldText(idc::P1), fieldText(idc::P1Hex), fieldText(idc::Id),
+                fieldText(idc::P2),    fieldText(idc::P2Hex), fieldText(idc::DpHex)};
+    }
+};
+
+void PrintTo(const ReaderFrameTest::Fields& f, std::ostream* os)
+{
+    *os << f.frame << '|' << f.p1 << '|' << f.p1Hex << '|' << f.id << '|' << f.p2 << '|' << f.p2Hex << '|' << f.dpHex;
+}
+
+TEST_F(ReaderFrameTest, TheThreeLengthsFillTheReceivedFields)
+{
+    struct Case {
+        std::string text;
+        Fields expected;
+    };
+    const Case cases[] = {
+        {"5A0A1B2CABCD", {"[5A0A1B2CABCD]", "90", "5A", "0A1B2C", " --- ", " -- ", " --- "}},
+        {"960A1B2CAB", {"[960A1B2CAB]", "150", "96", "0A1B2C", " --- ", " -- ", " --- "}},
+        {"FF0A1BAB", {"[FF0A1BAB]", "255", "FF", "0A1B", " --- ", " -- ", " --- "}},
+        {"ZZ0A1B2CABCD", {"[ZZ0A1B2CABCD]", "0", "ZZ", "0A1B2C", " --- ", " -- ", " --- "}},
+        // Stream bytes are Windows-1252: 0x80 is the euro sign, not a C1 control.
+        {"5A\x80" "A1B2CABCD", {"[5A\x80" "A1B2CABCD]", "90", "5A", "\x80" "A1B2C", " --- ", " -- ", " --- "}},
+    };
+    for (const Case& c : cases) {
+        postFrame(FRAME_KIND_READER, c.text);
+        EXPECT_EQ(fields(), c.expected) << c.text;
+        EXPECT_EQ(window->frameText, "[" + c.text + "]");
+    }
+    EXPECT_EQ(window->edit(idc::Id)->text(), QString::fromUtf8("€A1B2C"));
+}
+
+TEST_F(ReaderFrameTest, KindFollowsTheTextNotTheTerminator)
+{
+    // A 352 event without a sign is still a reader frame.
+    postFrame(FRAME_KIND_DEBUG, "5A0A1B2CABCD");
+    EXPECT_EQ(fieldText(idc::P1), "90");
+}
+
+TEST_F(ReaderFrameTest, OtherLengthsAndUnknownKindsChangeNothing)
+{
+    postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
+    const Fields before = fields();
+    window->button(idc::XSync)->setChecked(true);  // a decoded frame would start the X-sync timer
+
+    for (const char* text : {"5A0A1B2CA", "5A0A1B2CABC", "", "5A0A1B2CABCDEF"}) {
+        postFrame(FRAME_KIND_READER, text);
+        EXPECT_EQ(fields(), before) << text;
+        EXPECT_EQ(window->frameText, std::string("[") + text + "]");
+    }
+    EXPECT_EQ(window->xSyncTimerId, 0);
+
+    postFrame(123, "960A1B2CABCD");
+    EXPECT_EQ(fields(), before);
+    QCoreApplication::postEvent(window.get(), new app::FramePosted(FRAME_KIND_READER, nullptr));
+    processEvents();
+    EXPECT_EQ(fields(), before);
+}
+
+TEST_F(ReaderFrameTest, FilterDropsTagsOutsideTheRangeButRearmsTheTimer)
+{
+    window->filterLow = 0x100;
+    window->filterHigh = 0x1FF;
+    window->button(idc::FilterOn)->setChecked(true);
+    window->button(idc::XSync)->setChecked(true);
+
+    postFrame(FRAME_KIND_READER, "5A000150ABCD");
+    EXPECT_EQ(fieldText(idc::Id), "000150");
+    window->killTimer(window->xSyncTimerId);
+    window->xSyncTimerId = 0;
+
+    postFrame(FRAME_KIND_READER, "60000200ABCD");
+    EXPECT_EQ(fieldText(idc::Id), "000150");
+    EXPECT_EQ(fieldText(idc::P1), "90");
+    EXPECT_NE(window->xSyncTimerId, 0);
+
+    // With the filter off every tag passes.
+    window->button(idc::FilterOn)->setChecked(false);
+    postFrame(FRAME_KIND_READER, "60000200ABCD");
+    EXPECT_EQ(fieldText(idc::Id), "000200");
+}
+
+TEST_F(ReaderFrameTest, PassesTagFilterReadsTheIdentifierLeniently)
+{
+    window->filterLow = 0x10;
+    window->filterHigh = 0x20;
+    EXPECT_TRUE(window->PassesTagFilter("000015"));
+    EXPECT_TRUE(window->PassesTagFilter("000010"));
+    EXPECT_TRUE(window->PassesTagFilter("000020"));
+    EXPECT_FALSE(window->PassesTagFilter("000021"));
+    EXPECT_FALSE(window->PassesTagFilter("00000F"));
+    EXPECT_TRUE(window->PassesTagFilter("15ZZZZ"));  // conversion stops at Z
+}
+
+TEST_F(ReaderFrameTest, FramesPostedFromAnotherThreadArriveInStreamOrder)
+{
+    // Watch the events the window receives, in delivery order.
+    struct Recorder : QObject {
+        std::vector<std::string> texts;
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == app::FramePosted::kType)
+                texts.push_back(static_cast<app::FramePosted*>(e)->event->text);
+            return false;
+        }
+    } recorder;
+    window->installEventFilter(&recorder);
+
+    std::string stream;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 2000; ++i) {
+        char frame[16];
+        std::snprintf(frame, sizeof frame, "%02X%06XAB", i % 256, i);
+        expected.emplace_back(frame);
+        stream += std::string("[") + frame + "]\r\n";
+    }
+    std::thread reception([&] {
+        link::FrameAssembler assembler;
+        auto sink = app::postingSink(window.get());
+        // Blocks of 32 bytes, as a socket would hand them over.
+        for (std::size_t i = 0; i < stream.size(); i += 32)
+            assembler.feed(std::string_view(stream).substr(i, 32), sink);
+    });
+    reception.join();
+    QElapsedTimer clock;
+    clock.start();
+    while (recorder.texts.size() < expected.size() && clock.elapsed() < 10000)
+        processEvents();
+    window->removeEventFilter(&recorder);
+
+    EXPECT_EQ(recorder.texts, expected);
+    EXPECT_EQ(fieldText(idc::Frame), "[" + expected.back() + "]");
+}
+
+}  // namespace
+}  // namespace varno::testing

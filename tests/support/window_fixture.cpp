@@ -1,0 +1,61 @@
+#include "support/window_fixture.h"
+
+#include <QCoreApplication>
+#include <QLineEdit>
+
+#include "app/frame_posted.h"
+#include "app/qt_text.h"
+#include "link/pause.h"
+
+namespace varno::testing {
+
+void RecordingAlerts::show(QWidget*, const QString& text, const QString& caption, app::AlertIcon icon)
+{
+    shown.push_back({text, caption, icon});
+}
+
+QStringList RecordingAlerts::texts() const
+{
+    QStringList list;
+    for (const auto& a : shown)
+        list << a.text;
+    return list;
+}
+
+void WindowTest::SetUp()
+{
+    link::setPauseScale(0);
+    app::setAlerts(&alerts);
+    window = std::make_unique<app::CVARNODlg>();
+    window->show();
+    processEvents();
+}
+
+void WindowTest::TearDown()
+{
+    window.reset();
+    processEvents();
+    app::setAlerts(nullptr);
+    link::setPauseScale(1);
+}
+
+void WindowTest::postFrame(int kind, const std::string& text)
+{
+    auto event = std::make_unique<link::FrameEvent>();
+    event->text = text;
+    app::postFrame(window.get(), kind, std::move(event));
+    processEvents();
+}
+
+void WindowTest::processEvents()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+std::string WindowTest::fieldText(int id) const
+{
+    return app::toCp1252(window->edit(id)->text());
+}
+
+}  // namespace varno::testing

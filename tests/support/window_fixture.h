@@ -1,0 +1,46 @@
+#pragma once
+// A fresh main window for each test, shown but not run modally, with every
+// message box recorded instead of shown and every pause made instant.
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/alerts.h"
+#include "app/main_window.h"
+
+namespace varno::testing {
+
+struct RecordedAlert {
+    QString text;
+    QString caption;
+    app::AlertIcon icon;
+};
+
+class RecordingAlerts final : public app::Alerts {
+public:
+    void show(QWidget* owner, const QString& text, const QString& caption, app::AlertIcon icon) override;
+    std::vector<RecordedAlert> shown;
+    QStringList texts() const;
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Posts a frame the way a reception thread does, then lets the window handle it.
+    void postFrame(int kind, const std::string& text);
+    // Handles every posted event and pending timer callback.
+    static void processEvents();
+    // The text an edit shows, as Windows-1252 bytes.
+    std::string fieldText(int id) const;
+
+    RecordingAlerts alerts;
+    std::unique_ptr<app::CVARNODlg> window;
+};
+
+}  // namespace varno::testing
