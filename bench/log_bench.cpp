@@ -78,10 +78,9 @@ void BM_LineAndAppend(benchmark::State& state)
     std::int64_t firstTime = 0, lastTime = -1;
     std::uint16_t firstMillis = 0, lastMillis = 0;
     timeLines(state, [&] {
-        const std::int64_t seconds = clock.nowSeconds();
         const log::ClockReading now = clock.nowMillis();
         const log::TimeColumns times = log::stepFrameTimes(firstTime, firstMillis, lastTime, lastMillis, now);
-        const std::string dateTime = log::formatLocalTime(clock, seconds, log::kDateTimeFormat);
+        const std::string dateTime = log::formatLocalTime(clock, now.seconds, log::kDateTimeFormat);
         const std::string line =
             log::readerLine("[5A0A1B2CABCD]", dateTime, now.milliseconds, "ABCD", "0A1B2C", times, 90);
         if (file.append(line) != log::LogResult::Ok)

@@ -48,8 +48,10 @@ template <class MakeLine>
 void recordLine(CVARNODlg& window, const std::string& frame, MakeLine makeLine)
 {
     const log::Clock& clock = *window.clock;
-    const std::int64_t nowSeconds = clock.nowSeconds();
+    // One reading for every column: a second clock read could fall in the next
+    // second and pair these milliseconds with the wrong time of day.
     const log::ClockReading now = clock.nowMillis();
+    const std::int64_t nowSeconds = now.seconds;
     const log::TimeColumns times = log::stepFrameTimes(window.firstFrameTime, window.firstFrameMillis,
                                                        window.lastFrameTime, window.lastFrameMillis, now);
     const bool raw = window.rawTextMode();

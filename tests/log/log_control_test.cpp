@@ -130,6 +130,25 @@ TEST_F(LogTest, ASessionWritesTheHandWrittenFileByteForByte)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
+TEST_F(LogTest, TimeOfDayAndMillisecondsComeFromOneReading)
+{
+    // The whole-second clock still shows 10:00:01 when the millisecond clock
+    // has reached 10:00:02.000.
+    struct StraddlingClock final : log::Clock {
+        std::int64_t nowSeconds() const override { return base.nowSeconds() - 1; }
+        log::ClockReading nowMillis() const override { return base.nowMillis(); }
+        bool toLocal(std::int64_t seconds, std::tm& out) const override { return base.toLocal(seconds, out); }
+        TestClock base;
+    } straddling;
+    straddling.base.set(2026, 12, 8, 10, 0, 2, 0);
+    window->clock = &straddling;
+    clickLog();
+    postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
+    EXPECT_EQ(readBytes(window->logFilePath).substr(kHeader.size()),
+              "[5A0A1B2CABCD];08/12/2026;10:00:02;0.000;ABCDh;0A1B2Ch;0.000;0.000;90\r\n");
+    window->clock = &clock;
+}
+
 TEST_F(LogTest, TheFirstFrameAfterMidnightGoesIntoANewFile)
 {
     clock.set(2026, 12, 31, 23, 59, 30);
