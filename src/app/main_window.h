@@ -17,6 +17,7 @@
 #include "decode/legend.h"
 #include "link/frame_event.h"
 #include "log/clock.h"
+#include "log/log_file.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -75,6 +76,7 @@ public:
 
     // ---- Log file (log/log_control.cpp) ----
     void OnLogButton();
+    void OpenLogFile();
     void CheckLogDay();
     void RecordFrame(const std::string& frame, const decode::ReaderFields& fields);
     void RecordFrame(const std::string& frame, const decode::DebugFields& fields);
@@ -125,6 +127,7 @@ public:
     int linkOpen = 0;
     int loggingOn = 0;
     int logFileOpen = 0;
+    log::LogFile logFile;
     int xSyncOn = 0;
     int filterOn = 0;
     std::string plotMinText;
