@@ -506,6 +506,8 @@ void CVARNODlg::OnDestroy()
         return;
     m_destroyed = true;
     StopXSyncTimer();
+    if (serialPort.IsOpen())
+        link::runPortShutdown(serialPort);
     link::pause(100);
 }
 
