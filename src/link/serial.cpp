@@ -226,9 +226,12 @@ std::int32_t CSerial::AwaitEvent(Overlapped* overlapped, std::uint32_t timeoutMs
         std::uint32_t events = 0;
         if (input) {
             events |= kCharReceived;
-            const LineCounters now = readCounters();
-            events |= lineEventsBetween(counters, now);
-            counters = now;
+            // A driver without counters at open never has them.
+            if (counters.valid) {
+                const LineCounters now = readCounters();
+                events |= lineEventsBetween(counters, now);
+                counters = now;
+            }
         }
         events &= mask;
         if (events != 0) {
