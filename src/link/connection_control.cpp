@@ -32,7 +32,9 @@ public:
 link::NotifyTarget windowTarget(QObject* window)
 {
     return {postingSink(window), [window](std::uint32_t wParam, std::int32_t lParam) {
-                QCoreApplication::postEvent(window, new CommPosted(wParam, lParam));
+                auto* notice = new CommPosted(wParam, lParam);
+                releasePosted(window);
+                QCoreApplication::postEvent(window, notice);
             }};
 }
 

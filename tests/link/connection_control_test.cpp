@@ -27,8 +27,9 @@ using namespace std::chrono_literals;
 // Counts the frames reaching the window, by kind, and lets them through.
 class FrameCounter : public QObject {
 public:
-    bool eventFilter(QObject*, QEvent* e) override
+    bool eventFilter(QObject* watched, QEvent* e) override
     {
+        app::acquirePosted(watched);
         if (e->type() == app::FramePosted::kType)
             ++byKind[static_cast<app::FramePosted*>(e)->kind];
         return false;
