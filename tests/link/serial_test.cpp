@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/eventfd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 
 #include <cerrno>
@@ -205,6 +208,42 @@ TEST_F(SerialPortTest, OpensInRawModeAndRefusesEveryOtherOpener)
     EXPECT_FALSE(port.IsOpen());
     // ... and admitted once we let go of it.
     EXPECT_EQ(other.Open(pty.path.c_str()), kResultOk);
+}
+
+// errno of a plain open() of `path` by an unprivileged process that takes no
+// lock, 0 when it opens.
+int openWithoutLockAsNobody(const std::string& path)
+{
+    auto attempt = [&] {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        ::close(fd);
+        return 0;
+    };
+    if (::geteuid() != 0)
+        return attempt();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(200);
+        ::_exit(attempt());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(SerialPortTest, ExclusiveFlagKeepsOutOpenersThatDoNotLockUntilWeClose)
+{
+    ASSERT_EQ(::fchmod(pty.slave, 0666), 0);
+    ASSERT_EQ(openWithoutLockAsNobody(pty.path), 0);
+    CSerial port;
+    ASSERT_EQ(port.Open(pty.path.c_str()), kResultOk);
+    EXPECT_EQ(openWithoutLockAsNobody(pty.path), EBUSY);
+    port.Close();
+    // The device outlives our descriptor here: it must not stay exclusive.
+    EXPECT_EQ(openWithoutLockAsNobody(pty.path), 0);
 }
 
 TEST_F(SerialPortTest, OpeningSequenceSetsTheRateAnd8N1WithoutFlowControl)
