@@ -16,6 +16,8 @@
 #include "decode/frame_fields.h"
 #include "decode/legend.h"
 #include "link/frame_event.h"
+#include "link/port_list.h"
+#include "link/serial_wnd.h"
 #include "log/clock.h"
 #include "log/log_file.h"
 
@@ -121,6 +123,7 @@ public:
     std::uint32_t filterHigh = 0xFFFFFF;
     std::uint16_t lastFrameMillis = 0;
     std::uint16_t firstFrameMillis = 0;
+    link::CSerialMFC serialPort;
     QComboBox* portCombo = nullptr;
     QComboBox* baudCombo = nullptr;
     bool tcpSelected = false;
@@ -164,6 +167,8 @@ public:
 
     // The folder that receives the log files, without a trailing '/'.
     std::string workingDirectory;
+    // Where FillPortList looks for serial ports (tests give a fake tree).
+    link::PortRoots portRoots;
     // The clock the log and the day check read (not owned; tests put their own).
     const log::Clock* clock = &log::systemClock();
 
