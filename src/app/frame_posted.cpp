@@ -2,13 +2,36 @@
 
 #include <QCoreApplication>
 
+#if defined(__SANITIZE_THREAD__)
+#define VARNO_TSAN 1
+#include <sanitizer/tsan_interface.h>
+#else
+#define VARNO_TSAN 0
+#endif
+
 namespace varno::app {
 
 static_assert(link::WM_FRAME_EVENT >= QEvent::User && link::WM_FRAME_EVENT <= QEvent::MaxUser);
 
 void postFrame(QObject* receiver, int kind, std::unique_ptr<link::FrameEvent> event)
 {
-    QCoreApplication::postEvent(receiver, new FramePosted(kind, std::move(event)));
+    auto* posted = new FramePosted(kind, std::move(event));
+    releasePosted(receiver);
+    QCoreApplication::postEvent(receiver, posted);
+}
+
+void releasePosted([[maybe_unused]] QObject* receiver)
+{
+#if VARNO_TSAN
+    __tsan_release(receiver);
+#endif
+}
+
+void acquirePosted([[maybe_unused]] QObject* receiver)
+{
+#if VARNO_TSAN
+    __tsan_acquire(receiver);
+#endif
 }
 
 link::FrameSink postingSink(QObject* receiver)

@@ -431,6 +431,7 @@ void CVARNODlg::UpdateData(bool fromControls)
 
 bool CVARNODlg::event(QEvent* e)
 {
+    acquirePosted(this);
     if (e->type() == FramePosted::kType) {
         auto* posted = static_cast<FramePosted*>(e);
         OnFrameEvent(posted->kind, std::move(posted->event));
@@ -506,6 +507,8 @@ void CVARNODlg::OnDestroy()
         return;
     m_destroyed = true;
     StopXSyncTimer();
+    if (serialPort.IsOpen())
+        link::runPortShutdown(serialPort);
     link::pause(100);
 }
 

@@ -16,7 +16,10 @@
 #include "decode/frame_fields.h"
 #include "decode/legend.h"
 #include "link/frame_event.h"
+#include "link/port_list.h"
+#include "link/serial_wnd.h"
 #include "log/clock.h"
+#include "log/log_file.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -75,6 +78,7 @@ public:
 
     // ---- Log file (log/log_control.cpp) ----
     void OnLogButton();
+    void OpenLogFile();
     void CheckLogDay();
     void RecordFrame(const std::string& frame, const decode::ReaderFields& fields);
     void RecordFrame(const std::string& frame, const decode::DebugFields& fields);
@@ -119,12 +123,14 @@ public:
     std::uint32_t filterHigh = 0xFFFFFF;
     std::uint16_t lastFrameMillis = 0;
     std::uint16_t firstFrameMillis = 0;
+    link::CSerialMFC serialPort;
     QComboBox* portCombo = nullptr;
     QComboBox* baudCombo = nullptr;
     bool tcpSelected = false;
     int linkOpen = 0;
     int loggingOn = 0;
     int logFileOpen = 0;
+    log::LogFile logFile;
     int xSyncOn = 0;
     int filterOn = 0;
     std::string plotMinText;
@@ -161,6 +167,8 @@ public:
 
     // The folder that receives the log files, without a trailing '/'.
     std::string workingDirectory;
+    // Where FillPortList looks for serial ports (tests give a fake tree).
+    link::PortRoots portRoots;
     // The clock the log and the day check read (not owned; tests put their own).
     const log::Clock* clock = &log::systemClock();
 

@@ -74,7 +74,53 @@ void CVARNODlg::DecodeReaderFrame(std::string text)
 
 void CVARNODlg::DecodeDebugFrame(std::string text)
 {
-    (void)text;
+    const bool raw = rawTextMode();
+    decode::DebugFields fields;
+    if (!raw) {
+        // No length check: a short text gives short or empty fields.
+        fields = decode::cutDebugFrame(text);
+        UpdateData(true);
+        RestartXSyncTimer();
+        if (filterOn == 1 && !PassesTagFilter(fields.tagId)) {
+            UpdateData(false);
+            return;
+        }
+
+        idField = fields.tagId;
+        frameField = text;
+        p1HexField = fields.p1Text;
+        p1Field = std::to_string(fields.p1Value);
+        p2HexField = fields.p2Text;
+        p2Field = std::to_string(fields.p2Value);
+        dpHexField = fields.dpText;
+
+        // P1 under key "id/1", P2 under "id/2". A new tag whose values are both
+        // above the trigger takes no slot; otherwise the first key plotted
+        // reserves its companion's slot too, so both keys of a tag get theirs at once.
+        const bool bothAboveTrigger = fields.p1Value > triggerLevel() && fields.p2Value > triggerLevel();
+        auto plot = [&](std::int32_t value, const std::string& key, const std::string& companion) {
+            if (value < plotMin || value > plotMax)
+                return;
+            int slot = FindLegendSlot(key);
+            if (slot < 0 && !bothAboveTrigger) {
+                slot = ReserveLegendSlot(key);
+                ReserveLegendSlot(companion);
+            }
+            const std::size_t colour = slot >= 0 ? static_cast<std::size_t>(slot) : decode::kNoSlotColourIndex;
+            chart->AppendPoint(legendColours[colour], static_cast<double>(value));
+        };
+        const std::string key1 = fields.key1();
+        const std::string key2 = fields.key2();
+        plot(fields.p1Value, key1, key2);
+        plot(fields.p2Value, key2, key1);
+    }
+
+    // Unlike reader frames, a debug frame is neither logged nor echoed while
+    // logging is off, even in raw text mode.
+    if (loggingOn == 1)
+        RecordFrame(text, fields);
+    if (!raw)
+        UpdateData(false);
 }
 
 bool CVARNODlg::PassesTagFilter(const std::string& tagId) const

@@ -1,23 +1,141 @@
 // The "Port Série" group: port and baud lists, and the "Ouvrir" button.
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
 
+#include "app/alerts.h"
+#include "app/frame_posted.h"
 #include "app/main_window.h"
+#include "link/pause.h"
+#include "link/port_list.h"
 
 namespace varno::app {
+
+namespace {
+
+// A line event notice (message 1067). The window has no handler for it: our
+// listener raises none.
+class CommPosted final : public QEvent {
+public:
+    static constexpr QEvent::Type kType = static_cast<QEvent::Type>(link::WM_COMM_EVENT);
+
+    CommPosted(std::uint32_t wParam, std::int32_t lParam) : QEvent(kType), wParam(wParam), lParam(lParam) {}
+
+    const std::uint32_t wParam;
+    const std::int32_t lParam;
+};
+
+// The port's notifications, posted to `window` from the listener thread.
+link::NotifyTarget windowTarget(QObject* window)
+{
+    return {postingSink(window), [window](std::uint32_t wParam, std::int32_t lParam) {
+                auto* notice = new CommPosted(wParam, lParam);
+                releasePosted(window);
+                QCoreApplication::postEvent(window, notice);
+            }};
+}
+
+// The text of the selected item; typed text that selects no item is not used.
+QString selectedItem(const QComboBox* combo)
+{
+    const int index = combo->currentIndex();
+    return index < 0 ? QString() : combo->itemText(index);
+}
+
+}  // namespace
 
 void CVARNODlg::FillPortList()
 {
     portCombo->clear();
-    portCombo->addItem(QStringLiteral("TCP/IP"));
-    if (portCombo->currentIndex() < 0)
+    // Device paths are file names: bytes in the locale's encoding.
+    for (const std::string& item : link::portListItems(portRoots))
+        portCombo->addItem(QFile::decodeName(QByteArray::fromStdString(item)));
+    if (portCombo->currentIndex() < 0 && portCombo->count() > 0)
         portCombo->setCurrentIndex(0);
     UpdateLinkControls();
 }
 
-void CVARNODlg::UpdateLinkControls() {}
-void CVARNODlg::OnPortSelected() {}
-void CVARNODlg::OnBaudSelected() {}
-void CVARNODlg::OnOpenButton() {}
+void CVARNODlg::UpdateLinkControls()
+{
+    if (linkOpen == 1) {
+        baudCombo->setEnabled(false);
+        portCombo->setEnabled(false);
+    } else {
+        portCombo->setEnabled(true);
+        baudCombo->setEnabled(!tcpSelected);
+    }
+}
+
+void CVARNODlg::OnPortSelected()
+{
+    // Every item, "TCP/IP" included, opens as a serial device until the TCP/IP
+    // link and its settings dialog exist.
+    tcpSelected = false;
+    UpdateLinkControls();
+}
+
+void CVARNODlg::OnBaudSelected()
+{
+    // The new rate applies at the next opening.
+    StopXSyncTimer();
+    UpdateData(true);
+    linkOpen = 0;
+    UpdateData(false);
+    if (serialPort.IsOpen())
+        serialPort.Close();
+    link::pause(100);
+    UpdateLinkControls();
+}
+
+void CVARNODlg::OnOpenButton()
+{
+    // The click has already toggled the button; `linkOpen` still tells what
+    // the link was before it.
+    if (linkOpen == 1) {
+        StopXSyncTimer();
+        UpdateData(true);
+        linkOpen = 0;
+        UpdateData(false);
+        if (serialPort.IsOpen()) {
+            button(idc::Open)->setEnabled(false);
+            link::runPortShutdown(serialPort);
+            button(idc::Open)->setEnabled(true);
+        }
+        link::pause(100);
+        UpdateLinkControls();
+        return;
+    }
+
+    if (portCombo->currentIndex() < 0) {
+        alert(this, QString::fromUtf8("Aucun port série sélectionné."));
+        StopXSync();
+        UpdateData(true);
+        linkOpen = 0;
+        UpdateData(false);
+        UpdateLinkControls();
+        return;
+    }
+
+    const QByteArray device = QFile::encodeName(selectedItem(portCombo));
+    if (serialPort.IsOpen())
+        serialPort.Close();
+    UpdateData(true);
+    if (serialPort.OpenForWindow(device.constData(), windowTarget(this), 0, 0, 0, 0) != link::kResultOk) {
+        alert(this, QString::fromUtf8("Erreur ouverture du port série."));
+        StopXSyncTimer();
+        linkOpen = 0;
+        UpdateData(false);
+        UpdateLinkControls();
+        return;
+    }
+    link::pause(100);
+    linkOpen = 1;
+    link::finishPortOpening(serialPort, link::baudRateFromText(selectedItem(baudCombo).toStdString()));
+    UpdateData(false);
+    UpdateLinkControls();
+}
 
 }  // namespace varno::app

@@ -1,13 +1,138 @@
 // The main window's side of the CSV log: the "Enregister" button, the day
 // check and the recording of each frame.
 
+#include <QAbstractButton>
+#include <QLineEdit>
+
+#include "app/alerts.h"
 #include "app/main_window.h"
+#include "app/qt_text.h"
+#include "log/log_lines.h"
 
 namespace varno::app {
 
-void CVARNODlg::OnLogButton() {}
-void CVARNODlg::CheckLogDay() {}
-void CVARNODlg::RecordFrame(const std::string&, const decode::ReaderFields&) {}
-void CVARNODlg::RecordFrame(const std::string&, const decode::DebugFields&) {}
+namespace {
+
+const QString kLogCaption = QStringLiteral("KAVRO Log Master");
+
+// Shows the log's own state on its two controls at once. Only these two: a
+// full exchange would also undo what the operator changed since the last one
+// on controls that have no handler of their own.
+void showLogState(CVARNODlg& window)
+{
+    window.button(idc::Log)->setChecked(window.loggingOn == 1);
+    window.edit(idc::LogFileName)->setText(fromCp1252(window.logFileNameField));
+}
+
+void closeLogFile(CVARNODlg& window)
+{
+    window.logFile.close();
+    window.logFileOpen = 0;
+    window.loggingOn = 0;
+    window.logFileNameField.clear();
+}
+
+// A line that did not reach the file stops logging and says so once. The
+// state is shown released before the box: frames handled while the box is up
+// must find logging off.
+void stopAfterWriteFailure(CVARNODlg& window)
+{
+    closeLogFile(window);
+    showLogState(window);
+    alert(&window, QString::fromUtf8("Impossible d'écrire dans le fichier Log"), kLogCaption, AlertIcon::None);
+}
+
+// Time columns, then the caller's line (or the raw line in raw text mode),
+// written only while logging, then the echo in raw text mode.
+template <class MakeLine>
+void recordLine(CVARNODlg& window, const std::string& frame, MakeLine makeLine)
+{
+    const log::Clock& clock = *window.clock;
+    // One reading for every column: a second clock read could fall in the next
+    // second and pair these milliseconds with the wrong time of day.
+    const log::ClockReading now = clock.nowMillis();
+    const std::int64_t nowSeconds = now.seconds;
+    const log::TimeColumns times = log::stepFrameTimes(window.firstFrameTime, window.firstFrameMillis,
+                                                       window.lastFrameTime, window.lastFrameMillis, now);
+    const bool raw = window.rawTextMode();
+    if (window.loggingOn == 1) {
+        const std::string dateTime = log::formatLocalTime(clock, nowSeconds, log::kDateTimeFormat);
+        const std::string line =
+            raw ? log::rawLine(frame, dateTime, now.milliseconds) : makeLine(dateTime, now.milliseconds, times);
+        if (window.logFile.append(line) != log::LogResult::Ok)
+            stopAfterWriteFailure(window);
+    }
+    if (raw)
+        window.EchoFrame(nowSeconds, frame);
+}
+
+}  // namespace
+
+void CVARNODlg::OnLogButton()
+{
+    UpdateData(true);
+    if (loggingOn == 0) {
+        if (logFileOpen == 1)
+            closeLogFile(*this);
+    } else {
+        OpenLogFile();
+    }
+    UpdateData(false);
+}
+
+void CVARNODlg::OpenLogFile()
+{
+    const std::int64_t now = clock->nowSeconds();
+    logFileNameField = log::logFileName(*clock, now);
+    logFilePath = workingDirectory + "/" + logFileNameField;
+    logFileOpen = logFile.open(logFilePath) == log::LogResult::Ok ? 1 : 0;
+    if (logFileOpen == 0) {
+        loggingOn = 0;
+        logFileNameField.clear();
+        showLogState(*this);
+        alert(this, QStringLiteral("Impossible d'ouvrir le fichier Log"), kLogCaption, AlertIcon::None);
+        return;
+    }
+    if (logFile.append(log::kLogHeader) != log::LogResult::Ok) {
+        stopAfterWriteFailure(*this);
+        return;
+    }
+    loggingOn = 1;
+    // The day check compares with the day of the file just opened; an older
+    // date would renew it at the next frame.
+    currentDate = log::formatLocalTime(*clock, now, log::kDayFormat);
+}
+
+void CVARNODlg::CheckLogDay()
+{
+    if (loggingOn != 1 || !dailyRenewal)
+        return;
+    lastDateCheckTime = clock->nowSeconds();
+    previousDate = currentDate;
+    currentDate = log::formatLocalTime(*clock, lastDateCheckTime, log::kDayFormat);
+    if (previousDate == currentDate)
+        return;
+
+    if (logFileOpen == 1)
+        closeLogFile(*this);
+    OpenLogFile();
+    // Before the frame handler's exchange from the controls: the button must
+    // tell whether logging goes on, and the field the new file's name.
+    showLogState(*this);
+}
+
+void CVARNODlg::RecordFrame(const std::string& frame, const decode::ReaderFields& fields)
+{
+    recordLine(*this, frame, [&](const std::string& dateTime, std::uint16_t millis, const log::TimeColumns& times) {
+        return log::readerLine(frame, dateTime, millis, fields.readerId, fields.tagId, times, fields.p1Value);
+    });
+}
+
+void CVARNODlg::RecordFrame(const std::string& frame, const decode::DebugFields& fields)
+{
+    recordLine(*this, frame, [&](const std::string& dateTime, std::uint16_t millis, const log::TimeColumns& times) {
+        return log::debugLine(frame, dateTime, millis, fields.tagId, times, fields.p1Value, fields.p2Value);
+    });
+}
 
 }  // namespace varno::app

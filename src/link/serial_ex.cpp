@@ -1,0 +1,140 @@
+#include "link/serial_ex.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string_view>
+#include <system_error>
+
+#include "link/pause.h"
+
+namespace varno::link {
+
+CSerialEx::~CSerialEx()
+{
+    if (listenerThread.joinable() || stopEvent >= 0)
+        CSerialEx::Close();
+}
+
+std::int32_t CSerialEx::Open(const char* device, std::uint32_t inputQueue, std::uint32_t outputQueue)
+{
+    if (CSerial::Open(device, inputQueue, outputQueue) != kResultOk)
+        return lastError;
+    closeStopEvent();
+    stopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stopEvent < 0) {
+        const int error = errno;
+        CSerial::Close();
+        return fail(error);
+    }
+    return result(kResultOk);
+}
+
+std::int32_t CSerialEx::Close()
+{
+    StopListening(kNoTimeout);
+    closeStopEvent();
+    return CSerial::Close();
+}
+
+void CSerialEx::closeStopEvent()
+{
+    if (stopEvent >= 0) {
+        ::close(stopEvent);
+        stopEvent = -1;
+    }
+}
+
+std::int32_t CSerialEx::StartListening()
+{
+    if (!listenerThread.joinable()) {
+        // A stop asked of an earlier listener must not end this one at once.
+        if (stopEvent >= 0) {
+            eventfd_t ignored = 0;
+            ::eventfd_read(stopEvent, &ignored);
+        }
+        stopRequested.store(false);
+        listenerActive.store(true);
+        try {
+            listenerThread = std::thread(&CSerialEx::ListenerProcedure, this);
+        } catch (const std::system_error& e) {
+            listenerActive.store(false);
+            return fail(e.code().value());
+        }
+    }
+    return result(kResultOk);
+}
+
+std::int32_t CSerialEx::StopListening(std::uint32_t timeoutMs)
+{
+    (void)timeoutMs;
+    if (listenerThread.joinable()) {
+        stopRequested.store(true);
+        if (stopEvent >= 0)
+            ::eventfd_write(stopEvent, 1);
+        listenerThread.join();
+    }
+    return result(kResultOk);
+}
+
+void CSerialEx::ListenerProcedure()
+{
+    Overlapped overlapped{stopEvent, false};
+    FrameAssembler assembler;
+    while (!stopRequested.load()) {
+        // A failed wait (the device has gone away) ends the listener in
+        // silence: the owner notices only that frames stop coming.
+        if (AwaitEvent(&overlapped, kNoTimeout) != kResultOk || overlapped.stopped)
+            break;
+        const std::uint32_t events = eventWord.exchange(0) & eventMask.load();
+        // Bytes that came with a line error stay queued; the next wait reports
+        // them again as plain characters, since they are still there.
+        if ((events & kCharReceived) != 0 && (events & kLineError) == 0 && !DrainInput(assembler))
+            break;
+    }
+    // A frame still open is dropped with the assembler.
+    listenerActive.store(false);
+}
+
+bool CSerialEx::DrainInput(FrameAssembler& assembler)
+{
+    char buffer[4096];
+    auto post = [this](int kind, std::unique_ptr<FrameEvent> event) { PostFrameEvent(kind, std::move(event)); };
+    for (;;) {
+        // A stream that never pauses must not keep a stop waiting.
+        if (stopRequested.load(std::memory_order_relaxed))
+            return false;
+        const long n = readQueued(buffer, sizeof buffer);
+        if (n < 0) {
+            fail(errno);
+            return false;
+        }
+        if (n == 0)
+            return true;
+        assembler.feed(std::string_view(buffer, static_cast<std::size_t>(n)), post);
+        if (static_cast<std::size_t>(n) < sizeof buffer)
+            return true;
+    }
+}
+
+void finishPortOpening(CSerial& port, std::uint32_t baudRate)
+{
+    port.ConfigureLine(baudRate, 8, kParityNone, kStopOne);
+    port.SetReadMode(kReadNonBlocking);
+    port.SetHandshake(kHandshakeOff);
+    port.RaiseDtr();
+    port.RaiseRts();
+}
+
+void runPortShutdown(CSerialEx& port)
+{
+    port.StopListening(100);
+    pause(250);
+    port.Purge();
+    pause(1000);
+    port.Close();
+    pause(250);
+}
+
+}  // namespace varno::link
