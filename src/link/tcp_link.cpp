@@ -126,6 +126,7 @@ void TcpConnection::start(FrameSink frames, MessageSink messages)
     m_thread = std::thread([this] {
         receive();
         shutDown();
+        m_finished.store(true);
     });
 }
 
@@ -195,7 +196,6 @@ void TcpConnection::shutDown()
         m_messages(text);
     }
     ::close(m_socket);
-    m_finished.store(true);
     pause(100);
 }
 

@@ -56,7 +56,8 @@ public:
     void requestStop();
     bool stopRequested() const { return m_stopRequested.load(); }
 
-    // True once the receiving thread has closed the socket and is about to end.
+    // True once the receiving thread has closed the socket and ended: join()
+    // then returns at once.
     bool finished() const { return m_finished.load(); }
     void join();
 
