@@ -36,7 +36,7 @@ int main(int argc, char* argv[])
     for (int i = 0; i < 124; ++i) {
         const int tag = i % kTagCount;
         const double phase = i * 0.11 + tag * 0.8;
-        const int level = 128 + tag * 6 + static_cast<int>(std::lround(7 * std::sin(phase)));
+        const int level = 132 + tag * 5 + static_cast<int>(std::lround(6 * std::sin(phase)));
         char text[16];
         std::snprintf(text, sizeof text, "%02X%06XAB%02X", level, kTags[tag], tag);
         auto event = std::make_unique<varno::link::FrameEvent>();
