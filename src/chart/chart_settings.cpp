@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <algorithm>
+#include <string>
 
 #include "app/alerts.h"
 #include "app/main_window.h"
@@ -34,19 +35,19 @@ void CVARNODlg::OnApplyLimits()
     if (plotMin < 0) {
         alert(this, QString::fromUtf8("La limite inférieure doit être supérieure à 0."));
         plotMin = 0;
-        plotMinText = "0";
+        plotMinText = std::to_string(plotMin);
     }
     if (plotMax > 255) {
         alert(this, QString::fromUtf8("La limite supérieure doit être inférieure à 255."));
         plotMax = 255;
-        plotMaxText = "255";
+        plotMaxText = std::to_string(plotMax);
     }
     if (plotMin >= plotMax) {
         alert(this, QString::fromUtf8("La limite supérieure doit être supérieure à la la limite inférieure."));
         plotMin = 120;
-        plotMinText = "120";
+        plotMinText = std::to_string(plotMin);
         plotMax = 180;
-        plotMaxText = "180";
+        plotMaxText = std::to_string(plotMax);
     }
     // The trigger returns to the upper limit.
     triggerSlider->setRange(plotMin, plotMax);

@@ -55,11 +55,10 @@ QPainter& prepare(QPainter& painter, const QFont& font)
 }
 
 // Text on an opaque cell of the background colour: a text drawn over another
-// hides it, as far as the new one reaches.
-void drawOpaqueText(QPainter& painter, const QString& text, unsigned align, Point ref, const QColor& colour,
-                    const QColor& back)
+// hides it, as far as the new one reaches. `metrics` are those of the painter's font.
+void drawOpaqueText(QPainter& painter, const QFontMetrics& metrics, const QString& text, unsigned align, Point ref,
+                    const QColor& colour, const QColor& back)
 {
-    const QFontMetrics metrics = painter.fontMetrics();
     const int advance = metrics.horizontalAdvance(text);
     const Point cell = textCellOrigin(align, ref, advance, metrics.ascent());
     painter.fillRect(QRect(cell.x, cell.y, advance, metrics.ascent() + metrics.descent()), back);
@@ -108,6 +107,7 @@ void COScopeCtrl::OnSize()
     plotHeight = layout.plotHeight;
     plotWidth = layout.plotWidth;
     verticalScale = verticalScaleFor(plotHeight, limitSpan);
+    m_legendDrawn = false;  // its place may have moved
 }
 
 void COScopeCtrl::SetLimits(double lower, double upper, int decimals)
@@ -163,6 +163,7 @@ void COScopeCtrl::Rebuild()
     if (backgroundLayer.isNull())
         backgroundLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
     backgroundLayer.fill(back);
+    m_legendDrawn = false;
 
     plotRect.left = plotLeft(clientRect.left, lowerLimit, upperLimit, decimalPlaces);
     plotWidth = plotRect.right - plotRect.left;
@@ -204,8 +205,9 @@ void COScopeCtrl::Rebuild()
     {
         QPainter painter(&backgroundLayer);
         prepare(painter, m_font);
+        const QFontMetrics metrics = painter.fontMetrics();
         for (const Label& label : labelTable(in))
-            drawOpaqueText(painter, QString::fromStdString(label.text), label.align, label.ref, grid, back);
+            drawOpaqueText(painter, metrics, QString::fromStdString(label.text), label.align, label.ref, grid, back);
     }
 
     if (pointLayer.isNull())
@@ -247,18 +249,31 @@ void COScopeCtrl::DrawLegend()
 {
     if (m_owner == nullptr || backgroundLayer.isNull())
         return;
+    // The last slot has no label: its colour is also that of every tag without a slot.
+    const int labelled = std::max(0, m_owner->legendCount() - 1);
+    bool same = m_legendDrawn && m_drawnLegend.size() == static_cast<std::size_t>(labelled);
+    for (int slot = 0; same && slot < labelled; ++slot) {
+        const DrawnLabel& drawn = m_drawnLegend[static_cast<std::size_t>(slot)];
+        same = drawn.id == m_owner->legendId(slot) && drawn.colour == m_owner->legendColour(slot);
+    }
+    if (same)
+        return;
+
     QPainter painter(&backgroundLayer);
     prepare(painter, m_font);
+    const QFontMetrics metrics = painter.fontMetrics();
     const QColor back = toQColor(backColour);
-    // The last slot has no label: its colour is also that of every tag without a slot.
-    const int labelled = m_owner->legendCount() - 1;
+    m_drawnLegend.resize(static_cast<std::size_t>(labelled));
     for (int slot = 0; slot < labelled; ++slot) {
-        const std::string_view id = m_owner->legendId(slot);
-        if (!id.empty()) {
-            drawOpaqueText(painter, app::fromCp1252(id), AlignLeft | AlignTop, legendOrigin(plotRect, slot),
-                           toQColor(m_owner->legendColour(slot)), back);
+        DrawnLabel& drawn = m_drawnLegend[static_cast<std::size_t>(slot)];
+        drawn.id = m_owner->legendId(slot);
+        drawn.colour = m_owner->legendColour(slot);
+        if (!drawn.id.empty()) {
+            drawOpaqueText(painter, metrics, app::fromCp1252(drawn.id), AlignLeft | AlignTop, legendOrigin(plotRect, slot),
+                           toQColor(drawn.colour), back);
         }
     }
+    m_legendDrawn = true;
 }
 
 const QImage& COScopeCtrl::composedImage()

@@ -14,6 +14,8 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "chart/scope_geometry.h"
 
@@ -92,6 +94,15 @@ private:
 
     const ChartOwner* m_owner = nullptr;
     QFont m_font;
+    // The labels on the background layer since the last Rebuild, slot by slot:
+    // drawing the same ones again would change no pixel.
+    struct DrawnLabel {
+        std::string id;
+        std::uint32_t colour = 0;
+        bool operator==(const DrawnLabel&) const = default;
+    };
+    std::vector<DrawnLabel> m_drawnLegend;
+    bool m_legendDrawn = false;
     QImage m_composed;
 };
 
