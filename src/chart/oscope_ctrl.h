@@ -57,27 +57,29 @@ public:
     // Width of the client and static edges around the client area.
     static constexpr int kEdge = 3;
 
+    // Pixels the plot moves per step; also the divisor of the step count under it.
     int shiftPixels = 4;
-    int decimalPlaces = 3;
+    int decimalPlaces = 3;  // of the five value labels
     QString xAxisText = QStringLiteral("Samples");
     QString yAxisText = QStringLiteral("Y units");
-    std::uint32_t backColour = 0x000000;
-    std::uint32_t gridColour = 0xFFFF00;
-    std::uint32_t penColour = 0xFFFFFF;
-    double currentValue = 0.0;
-    double previousValue = 0.0;
-    int currentDotInset = 2;
-    int previousDotInset = 6;
+    std::uint32_t backColour = 0x000000;  // both layers' background
+    std::uint32_t gridColour = 0xFFFF00;  // frame, grid and labels
+    std::uint32_t penColour = 0xFFFFFF;   // the dots of AddGap
+    double currentValue = 0.0;            // of the newest step
+    double previousValue = 0.0;           // of the step before, whatever its tag
+    int currentDotInset = 2;              // the newest dot is centred at plot right - 2
+    int previousDotInset = 6;             // where the step before's dot lies after the scroll
+    // From the size handler: the client area inside the edge and the plot in it.
     int clientHeight = 0;
     int clientWidth = 0;
     int plotHeight = 0;
     int plotWidth = 0;
-    double lowerLimit = -10.0;
-    double upperLimit = 10.0;
+    double lowerLimit = -10.0;  // value on the plot's bottom line
+    double upperLimit = 10.0;   // value on its top line
     double limitSpan = 20.0;
-    double verticalScale = 0.0;
+    double verticalScale = 0.0;  // pixels per value unit
     Rect clientRect;
-    Rect plotRect;
+    Rect plotRect;  // its left follows the widest value label (Rebuild)
     // Null until the first Rebuild; never re-created afterwards.
     QImage backgroundLayer;
     QImage pointLayer;
