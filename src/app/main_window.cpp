@@ -443,6 +443,7 @@ bool CVARNODlg::event(QEvent* e)
 void CVARNODlg::timerEvent(QTimerEvent* e)
 {
     OnXSyncTick(e->timerId());
+    QDialog::timerEvent(e);
 }
 
 void CVARNODlg::keyPressEvent(QKeyEvent* e)

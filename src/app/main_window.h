@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "chart/chart_owner.h"
 #include "decode/frame_fields.h"
 #include "decode/legend.h"
 #include "link/frame_event.h"
@@ -45,7 +46,7 @@ inline constexpr int Open = 1000, PortList = 1001, Frame = 1002, P1 = 1003, P1He
                      RawText = 1030, TextView = 1048;
 }
 
-class CVARNODlg : public QDialog {
+class CVARNODlg : public QDialog, public chart::ChartOwner {
     Q_OBJECT
 
 public:
@@ -93,7 +94,11 @@ public:
     void StopXSyncTimer();
     void StopXSync();
     void RestartXSyncTimer();
-    int triggerLevel() const;
+    // What the chart reads when it draws: the trigger slider and the legend.
+    int triggerLevel() const override;
+    int legendCount() const override;
+    std::string_view legendId(int slot) const override;
+    std::uint32_t legendColour(int slot) const override;
 
     // ---- Connection control (link/connection_control.cpp) ----
     void FillPortList();
