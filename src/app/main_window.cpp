@@ -263,6 +263,9 @@ void CVARNODlg::buildControls()
             auto* view = new QTextEdit(this);
             view->setReadOnly(true);
             view->setAcceptRichText(false);
+            // Appended frames are no edits to undo: an undo history would grow
+            // with every frame of a run.
+            view->setUndoRedoEnabled(false);
             view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             view->setFrameShape(QFrame::StyledPanel);
             w = view;
