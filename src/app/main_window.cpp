@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QSlider>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimerEvent>
 #include <algorithm>
@@ -266,6 +267,11 @@ void CVARNODlg::buildControls()
             // Appended frames are no edits to undo: an undo history would grow
             // with every frame of a run.
             view->setUndoRedoEnabled(false);
+            // Frames read left to right: spares the layout a direction scan
+            // of every line at every insertion.
+            QTextOption option = view->document()->defaultTextOption();
+            option.setTextDirection(Qt::LeftToRight);
+            view->document()->setDefaultTextOption(option);
             view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             view->setFrameShape(QFrame::StyledPanel);
             w = view;

@@ -83,9 +83,12 @@ void appendToView(CVARNODlg& window, const QString& text, std::uint32_t colour, 
     QTextCursor end(document);
     end.movePosition(QTextCursor::End);
     end.insertText(inserted, format);
+}
 
-    // Keep the newest line in sight.
-    QScrollBar* bar = window.textView->verticalScrollBar();
+// Keep the newest line in sight.
+void scrollToNewest(QTextEdit* view)
+{
+    QScrollBar* bar = view->verticalScrollBar();
     bar->setValue(bar->maximum());
 }
 
@@ -94,13 +97,19 @@ void appendToView(CVARNODlg& window, const QString& text, std::uint32_t colour, 
 void CVARNODlg::AppendText(const std::string& text, std::uint32_t colour, int clearFirst, int lineBreak)
 {
     appendToView(*this, fromCp1252(text), colour, clearFirst, lineBreak);
+    scrollToNewest(textView);
 }
 
 void CVARNODlg::EchoFrame(std::int64_t time, const std::string& text)
 {
     const std::string stamp = log::formatLocalTime(*clock, time, "%H:%M:%S") + " > ";
+    // Both halves of the line in one edit: the view lays the line out once.
+    QTextCursor edit(textView->document());
+    edit.beginEditBlock();
     appendToView(*this, fromCp1252(stamp), kStampColour, 0, 0);
     appendToView(*this, frameForView(text), kFrameColour, 0, 1);
+    edit.endEditBlock();
+    scrollToNewest(textView);
 }
 
 }  // namespace varno::app

@@ -199,6 +199,7 @@ TEST_F(TextViewTest, LongRunStaysBoundedWithTheNewestLineInSight)
     }
     processEvents();
     EXPECT_LE(most, 1024);
+    EXPECT_EQ(document()->availableUndoSteps(), 0);  // no history of the frames kept either
     EXPECT_EQ(line(document()->blockCount() - 2), QString::fromStdString("20:13:49 > " + frame(4999)));
 
     QScrollBar* bar = window->textView->verticalScrollBar();
