@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -491,6 +492,12 @@ void CVARNODlg::showAbout()
 bool CVARNODlg::eventFilter(QObject* watched, QEvent* e)
 {
     if (e->type() == QEvent::FocusOut && !m_exchanging) {
+        // A popup (the edit's own menu) or another window taking the focus,
+        // a message box among them, is no leaving of the edit: the operator
+        // comes back to it where they were.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
+            return QDialog::eventFilter(watched, e);
         if (watched == control(idc::FilterLow))
             OnLowLeft();
         else if (watched == control(idc::FilterHigh))

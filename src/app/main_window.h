@@ -193,9 +193,7 @@ private:
     // handlers of "Lo" (true) and "Hi" (false).
     void boundChanged(bool low);
     void boundLeft(bool low);
-    void showBoundMessage();
-    bool m_boundMessageShown = false;  // the focus the message takes is no leave
-    int m_boundLeaves = 0;             // runs of OnLowLeft and OnHighLeft
+    int m_boundLeaves = 0;  // runs of OnLowLeft and OnHighLeft
 };
 
 }  // namespace varno::app

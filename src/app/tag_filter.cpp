@@ -24,6 +24,11 @@ const BoundWiring kLow{&kLowBound, &CVARNODlg::filterLowText, &CVARNODlg::filter
 const BoundWiring kHigh{&kHighBound, &CVARNODlg::filterHighText, &CVARNODlg::filterHigh, idc::FilterLow,
                         &CVARNODlg::OnHighLeft};
 
+void showBoundMessage(CVARNODlg* window)
+{
+    alert(window, QString::fromUtf8("Valeur de l'identifiant interdite. Rentrez une valeur héxadecimal."));
+}
+
 }  // namespace
 
 void CVARNODlg::OnLowChanged()
@@ -57,7 +62,7 @@ void CVARNODlg::boundChanged(bool low)
         // The message runs an event loop in which frames are handled, and each
         // reads the controls back: let them hold the filter switched off.
         UpdateData(false);
-        showBoundMessage();
+        showBoundMessage(this);
         this->*bound.value = bound.side->fallbackValue;
     }
     this->*bound.text = typed.text;
@@ -78,28 +83,16 @@ void CVARNODlg::boundChanged(bool low)
 
 void CVARNODlg::boundLeft(bool low)
 {
-    // The focus our own message takes, and the focus changes of a window going
-    // away, are not the operator leaving the edit.
-    if (m_boundMessageShown || m_destroyed)
-        return;
     ++m_boundLeaves;
 
     const BoundWiring& bound = low ? kLow : kHigh;
     UpdateData(true);
     const LeftBound left = normaliseLeftBound(this->*bound.text, *bound.side, low ? filterHigh : filterLow);
     if (left.rejected)
-        showBoundMessage();
+        showBoundMessage(this);
     this->*bound.text = left.text;
     this->*bound.value = left.value;
     UpdateData(false);
-}
-
-void CVARNODlg::showBoundMessage()
-{
-    const bool wasShown = m_boundMessageShown;
-    m_boundMessageShown = true;
-    alert(this, QString::fromUtf8("Valeur de l'identifiant interdite. Rentrez une valeur héxadecimal."));
-    m_boundMessageShown = wasShown;
 }
 
 }  // namespace varno::app

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -300,6 +301,43 @@ TEST_F(FilterFixture, MessageBoxTakingTheFocusLeavesTheHandlerUndisturbed)
     EXPECT_EQ(fieldText(idc::Id), "000015");
     // Once the box is gone the window gets the focus back in the edit.
     EXPECT_EQ(window->focusWidget(), edit(idc::FilterLow));
+}
+
+TEST_F(FilterFixture, OpeningTheEditsMenuIsNoLeave)
+{
+    typeOver(idc::FilterHigh, QStringLiteral("12"));
+    QLineEdit* high = edit(idc::FilterHigh);
+    QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(5, 5), high->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(high, &menuKey);
+    processEvents();
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+
+    EXPECT_EQ(high->text(), "12");  // still the operator's to paste into
+    menu->close();
+    processEvents();
+    EXPECT_EQ(high->text(), "12");
+    leave();
+    EXPECT_EQ(edit(idc::FilterHigh)->text(), "000012");
+}
+
+TEST_F(FilterFixture, SwitchingToAnotherWindowIsNoLeave)
+{
+    typeOver(idc::FilterLow, QStringLiteral("1g"));
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    processEvents();
+    EXPECT_TRUE(alerts.shown.empty());
+    EXPECT_EQ(edit(idc::FilterLow)->text(), "1g");
+
+    // Back in the window the operator goes on where they were.
+    QApplication::setActiveWindow(window.get());
+    processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), edit(idc::FilterLow));
+    leave();
+    EXPECT_EQ(alerts.texts(), QStringList{kBadValue});
+    EXPECT_EQ(edit(idc::FilterLow)->text(), "000000");
 }
 
 TEST_F(FilterFixture, ClosingTheWindowInTheMiddleOfAnEntryShowsNoMessage)
