@@ -201,6 +201,12 @@ private:
     std::map<int, QWidget*> m_controls;
     bool m_exchanging = false;  // notifications raised by the data exchange are ignored
     bool m_destroyed = false;
+
+    // Tag identifier filter (app/tag_filter.cpp): the shared bodies of the
+    // handlers of "Lo" (true) and "Hi" (false).
+    void boundChanged(bool low);
+    void boundLeft(bool low);
+    int m_boundLeaves = 0;  // runs of OnLowLeft and OnHighLeft
 };
 
 }  // namespace varno::app
