@@ -172,7 +172,9 @@ void Generator::appendNoise(Unit& unit, bool& readerNext)
     }
     default: {  // a reader frame cut short
         const std::string text = readerFrameText();
-        unit.truncated = "[" + text.substr(0, 1 + m_random.below(static_cast<unsigned>(text.size()) - 1));
+        const std::size_t kept = 1 + m_random.below(static_cast<unsigned>(text.size()) - 1);
+        unit.truncated = '[';
+        unit.truncated.append(text, 0, kept);
         unit.bytes += unit.truncated;
         if (m_random.percent(50))
             unit.bytes += "\r\n";
