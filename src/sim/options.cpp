@@ -165,6 +165,8 @@ ParsedOptions parseOptions(const std::vector<std::string>& args)
             number(o.rate, 0.0, 100000.0);
         } else if (name == "--baud") {
             number(o.baud, 50u, 4000000u);
+        } else if (name == "--delay") {
+            number(o.delay, 0.0, 3600.0);
         } else if (name == "--count") {
             number(o.count, std::uint64_t{1}, std::numeric_limits<std::uint64_t>::max());
         } else if (name == "--tags") {
@@ -233,6 +235,9 @@ Pace and length:
                         for TCP and the pseudo-terminal it then waits until the
                         reader has taken every byte (or gone) and exits 0.
                         Without it the stream has no end.
+  --delay SECONDS       wait this long after a reader arrives before its first
+                        frame, fractions allowed (default 0): time for the
+                        receiver to get ready, say to start its log
   --hold                after the last frame, keep the output open, sending
                         nothing, until the reader disconnects or a signal stops
                         the simulator

@@ -17,6 +17,7 @@ struct Options {
     double rate = 100;                  // frames per second; 0: as fast as the reader takes them
     unsigned baud = 0;                  // when set, paced as a serial line instead (10 bits per byte)
     std::uint64_t count = 0;            // frames to send; 0: no end
+    double delay = 0;                   // seconds between a reader's arrival and the first frame
     GeneratorSettings stream;
     std::string recordPath;  // empty: no record
     bool hold = false;       // after the last frame, stay until the reader goes away

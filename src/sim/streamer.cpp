@@ -82,20 +82,20 @@ Streamer::Streamer(const Options& options, Generator& generator, Record* record,
       m_stop(stop),
       m_pacer(options.rate, options.baud),
       m_count(options.count),
-      m_hold(options.hold)
+      m_hold(options.hold),
+      m_delay(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.delay)))
 {
 }
 
 void Streamer::queueDueUnits(Clock::time_point now)
 {
     while ((m_count == 0 || m_delivered + m_queued.size() < m_count) && m_pending.size() < kMaxPending) {
-        if (!m_pacer.unpaced()) {
-            const auto due = m_pacer.due();
-            if (due > now)
-                break;
-            if (now - due > kMaxLag)
-                m_pacer.restart(now);
-        }
+        // Unpaced, every unit is due from the start of the session on.
+        const auto due = m_pacer.due();
+        if (due > now)
+            break;
+        if (!m_pacer.unpaced() && now - due > kMaxLag)
+            m_pacer.restart(now);
         Unit unit = m_generator.next();
         const auto start = static_cast<long>(m_pending.size());
         m_pending += unit.bytes;
@@ -162,7 +162,8 @@ std::optional<Streamer::End> Streamer::wait(Channel& channel, bool wantWrite, lo
 
 Streamer::End Streamer::stream(Channel& channel)
 {
-    m_pacer.restart(Clock::now());
+    const auto start = Clock::now() + m_delay;
+    m_pacer.restart(start);
     auto gone = [&] {
         dropUnitInFlight();
         return End::ReaderGone;
@@ -170,9 +171,10 @@ Streamer::End Streamer::stream(Channel& channel)
 
     for (;;) {
         const auto now = Clock::now();
+        const bool started = now >= start;  // units kept from the last session wait too
         if (!countReached())
             queueDueUnits(now);
-        if (!m_pending.empty()) {
+        if (started && !m_pending.empty()) {
             const long n = channel.send(m_pending);
             if (n < 0)
                 return gone();
@@ -182,12 +184,13 @@ Streamer::End Streamer::stream(Channel& channel)
         if (countReached() && m_pending.empty())
             return finish(channel);
 
+        const bool wantWrite = started && !m_pending.empty();
         long timeout = -1;  // bytes waiting: until the channel takes more
-        if (m_pending.empty()) {
-            const auto untilDue = m_pacer.due() - Clock::now();
-            timeout = std::max<long>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(untilDue).count());
+        if (!wantWrite) {
+            const auto next = m_pending.empty() ? m_pacer.due() : start;
+            timeout = std::max<long>(0, std::chrono::duration_cast<std::chrono::nanoseconds>(next - now).count());
         }
-        if (auto how = wait(channel, !m_pending.empty(), timeout))
+        if (auto how = wait(channel, wantWrite, timeout))
             return *how == End::ReaderGone ? gone() : *how;
     }
 }

@@ -100,6 +100,7 @@ private:
     Pacer m_pacer;
     std::uint64_t m_count;
     bool m_hold;
+    Clock::duration m_delay;
 
     std::string m_pending;  // bytes queued for the channel, not yet taken
     std::deque<Queued> m_queued;

@@ -27,7 +27,8 @@ TEST(SimOptions, DefaultsServeTcpOnLoopbackPort10001)
 
 TEST(SimOptions, ReadsEveryOption)
 {
-    const auto parsed = parseOptions({"--listen", "127.0.0.2:0", "--rate=12.5", "--count", "300", "--tags", "9",
+    const auto parsed = parseOptions({"--listen", "127.0.0.2:0", "--rate=12.5", "--count", "300", "--delay", "0.25",
+                                      "--tags", "9",
                                       "--seed", "18446744073709551615", "--debug", "0", "--noise=100", "--record",
                                       "out.txt", "--hold", "--quiet"});
     ASSERT_EQ(parsed.error, "");
@@ -36,6 +37,7 @@ TEST(SimOptions, ReadsEveryOption)
     EXPECT_EQ(o.port, 0);
     EXPECT_DOUBLE_EQ(o.rate, 12.5);
     EXPECT_EQ(o.count, 300u);
+    EXPECT_DOUBLE_EQ(o.delay, 0.25);
     EXPECT_EQ(o.stream.tags, 9u);
     EXPECT_EQ(o.stream.seed, 18446744073709551615ull);
     EXPECT_EQ(o.stream.debugPercent, 0u);
@@ -93,6 +95,8 @@ TEST(SimOptions, BadCommandLinesAreRefusedWithAClearError)
         {{"--rate", "5x"}, "invalid value '5x' for --rate"},
         {{"--baud", "49"}, "invalid value '49' for --baud: expected a whole number from 50 to 4000000"},
         {{"--baud", "9600.5"}, "invalid value '9600.5' for --baud"},
+        {{"--delay", "3601"}, "invalid value '3601' for --delay: expected a number from 0 to 3600"},
+        {{"--delay", "-0.5"}, "invalid value '-0.5' for --delay"},
         {{"--count", "0"}, "invalid value '0' for --count: expected a whole number of at least 1"},
         {{"--count", "-5"}, "invalid value '-5' for --count"},
         {{"--count", "18446744073709551616"}, "invalid value '18446744073709551616' for --count"},
@@ -132,7 +136,7 @@ TEST(SimOptions, HelpDescribesEveryOption)
     // Every option the parser takes, with a value where it needs one.
     const std::vector<Args> accepted = {
         {"--tcp"}, {"--listen", "1"}, {"--pty"}, {"--stdout"}, {"--rate", "1"}, {"--baud", "9600"},
-        {"--count", "1"}, {"--hold"}, {"--tags", "1"}, {"--seed", "1"}, {"--debug", "1"}, {"--noise", "1"},
+        {"--count", "1"}, {"--delay", "1"}, {"--hold"}, {"--tags", "1"}, {"--seed", "1"}, {"--debug", "1"}, {"--noise", "1"},
         {"--record", "f"}, {"--quiet"},
     };
     const std::string usage = usageText();

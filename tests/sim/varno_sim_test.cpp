@@ -216,8 +216,9 @@ TEST(VarnoSim, PtyReaderReceivesTheRecordedFramesAcrossReopening)
 TEST(VarnoSim, StdoutCarriesTheRecordedFrames)
 {
     const std::string record = tempPath("stdout.txt");
-    SimProcess sim(args({"--stdout", "--count", "500", "--rate", "0", "--seed", "3", "--noise", "50", "--record",
-                         record}));
+    // A delay before the first frame changes nothing in what is sent.
+    SimProcess sim(args({"--stdout", "--count", "500", "--rate", "0", "--delay", "0.1", "--seed", "3", "--noise",
+                         "50", "--record", record}));
     const std::string received = sim.readAll();
     ASSERT_EQ(sim.wait(), 0) << sim.errors();
     const RecordFile recorded = readRecord(record);
