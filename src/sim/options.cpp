@@ -253,14 +253,15 @@ Stream:
   --record FILE         write every frame handed to the reader, one per line, as
                         the receiver cuts it: "351 <text between the brackets>"
                         or "352 <16-character debug line>"; a reader frame cut
-                        short by the noise is noted as "# truncated [<bytes>"
+                        short by the noise is noted as "# truncated [<bytes>".
+                        Lines are flushed as their frames go.
 
 Other:
   --quiet               no progress notes on standard error
   -h, --help            show this help and exit
 
 The simulator sends only while a reader is connected; a reader that goes away
-just ends its session. SIGINT or SIGTERM stops it (exit 0). Exit status: 0 when
+just ends its session, and the frame it was taking is not sent again. SIGINT or SIGTERM stops it (exit 0). Exit status: 0 when
 done or stopped, 1 on a failure (address in use, no pseudo-terminal, record not
 writable), 2 on a bad command line.
 )";
