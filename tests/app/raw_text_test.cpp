@@ -115,16 +115,16 @@ TEST_F(RawTextTest, EachViewShowsAgainWhatItShowedBefore)
 {
     postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
     clickRawText();
-    window->EchoFrame(0, "[960A1B2CAB]");
-    const QString echoed = window->textView->toPlainText();
-    ASSERT_FALSE(echoed.isEmpty());
 
-    // Frames in raw text mode leave the decoded fields alone.
+    // Frames in raw text mode leave the decoded fields alone and are echoed.
     postFrame(FRAME_KIND_READER, "960A1B2CAB");
     postFrame(FRAME_KIND_READER, "FF0A1BAB");
     EXPECT_EQ(fieldText(idc::Frame), "[5A0A1B2CABCD]");
     EXPECT_EQ(fieldText(idc::P1), "90");
     EXPECT_EQ(fieldText(idc::Id), "0A1B2C");
+    const QString echoed = window->textView->toPlainText();
+    EXPECT_TRUE(echoed.contains(" > [960A1B2CAB]\n")) << echoed.toStdString();
+    EXPECT_TRUE(echoed.contains(" > [FF0A1BAB]\n")) << echoed.toStdString();
 
     clickRawText();
     EXPECT_TRUE(window->edit(idc::Frame)->isVisible());
