@@ -99,10 +99,16 @@ TEST_F(RawTextTest, XSyncIsSwitchedOffEitherWayAndStaysOff)
         window->UpdateData(true);
         ASSERT_EQ(window->xSyncOn, 1);
 
+        window->OnToggleXSync();
+        ASSERT_NE(window->xSyncTimerId, 0);
+        ASSERT_NE(window->chart->xAxisText, QString::fromUtf8("Trames reçues"));
+
         clickRawText();
         EXPECT_EQ(window->rawTextMode(), on);
         EXPECT_FALSE(window->xSyncButton->isChecked()) << on;
         EXPECT_EQ(window->xSyncOn, 0) << on;
+        EXPECT_EQ(window->xSyncTimerId, 0) << on;
+        EXPECT_EQ(window->chart->xAxisText, QString::fromUtf8("Trames reçues")) << on;
     }
     // Turning the mode off does not start X synchronisation again.
     clickRawText();

@@ -16,6 +16,8 @@
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "link/frame_event.h"
+#include "support/temp_dir.h"
+#include "support/test_clock.h"
 #include "support/window_fixture.h"
 
 namespace varno::testing {
@@ -212,7 +214,18 @@ TEST_F(FilterFixture, RangeLetsTagsInsideThroughAndDropsTheOthers)
     processEvents();
     ASSERT_TRUE(window->button(idc::FilterOn)->isChecked());
 
+    // Logging on: a dropped frame must leave no line.
+    TempDir dir;
+    TestClock clock;
+    clock.set(2026, 12, 8, 10, 0, 0);
+    window->clock = &clock;
+    window->workingDirectory = dir.path();
+    window->button(idc::Log)->click();
+    ASSERT_EQ(window->loggingOn, 1);
+
     postFrame(FRAME_KIND_READER, "5A000015ABCD");
+    const std::string logged = readBytes(window->logFilePath);
+    EXPECT_NE(logged.find("[5A000015ABCD];"), std::string::npos);
     EXPECT_EQ(fieldText(idc::Id), "000015");
     EXPECT_EQ(fieldText(idc::Frame), "[5A000015ABCD]");
     window->killTimer(window->xSyncTimerId);
@@ -224,6 +237,9 @@ TEST_F(FilterFixture, RangeLetsTagsInsideThroughAndDropsTheOthers)
     EXPECT_EQ(fieldText(idc::P1), "90");
     EXPECT_NE(window->xSyncTimerId, 0);  // a dropped frame still re-arms the X-sync timer
     EXPECT_TRUE(window->button(idc::FilterOn)->isChecked());
+    EXPECT_EQ(readBytes(window->logFilePath), logged);
+    window->button(idc::Log)->click();
+    window->clock = &log::systemClock();
 }
 
 TEST_F(FilterFixture, SixDigitsAreTakenEvenWhereTheFocusMovesSilently)
