@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -13,6 +14,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QSlider>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTimerEvent>
 #include <algorithm>
@@ -263,6 +265,14 @@ void CVARNODlg::buildControls()
             auto* view = new QTextEdit(this);
             view->setReadOnly(true);
             view->setAcceptRichText(false);
+            // Appended frames are no edits to undo: an undo history would grow
+            // with every frame of a run.
+            view->setUndoRedoEnabled(false);
+            // Frames read left to right: spares the layout a direction scan
+            // of every line at every insertion.
+            QTextOption option = view->document()->defaultTextOption();
+            option.setTextDirection(Qt::LeftToRight);
+            view->document()->setDefaultTextOption(option);
             view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
             view->setFrameShape(QFrame::StyledPanel);
             w = view;
@@ -443,6 +453,7 @@ bool CVARNODlg::event(QEvent* e)
 void CVARNODlg::timerEvent(QTimerEvent* e)
 {
     OnXSyncTick(e->timerId());
+    QDialog::timerEvent(e);
 }
 
 void CVARNODlg::keyPressEvent(QKeyEvent* e)
@@ -483,6 +494,12 @@ void CVARNODlg::showAbout()
 bool CVARNODlg::eventFilter(QObject* watched, QEvent* e)
 {
     if (e->type() == QEvent::FocusOut && !m_exchanging) {
+        // A popup (the edit's own menu) or another window taking the focus,
+        // a message box among them, is no leaving of the edit: the operator
+        // comes back to it where they were.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(e)->reason();
+        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
+            return QDialog::eventFilter(watched, e);
         if (watched == control(idc::FilterLow))
             OnLowLeft();
         else if (watched == control(idc::FilterHigh))

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "chart/chart_owner.h"
 #include "decode/frame_fields.h"
 #include "decode/legend.h"
 #include "link/frame_event.h"
@@ -47,7 +48,7 @@ inline constexpr int Open = 1000, PortList = 1001, Frame = 1002, P1 = 1003, P1He
                      RawText = 1030, TextView = 1048;
 }
 
-class CVARNODlg : public QDialog {
+class CVARNODlg : public QDialog, public chart::ChartOwner {
     Q_OBJECT
 
 public:
@@ -95,7 +96,11 @@ public:
     void StopXSyncTimer();
     void StopXSync();
     void RestartXSyncTimer();
-    int triggerLevel() const;
+    // What the chart reads when it draws: the trigger slider and the legend.
+    int triggerLevel() const override;
+    int legendCount() const override;
+    std::string_view legendId(int slot) const override;
+    std::uint32_t legendColour(int slot) const override;
 
     // ---- Connection control (link/connection_control.cpp) ----
     void FillPortList();
@@ -211,6 +216,12 @@ private:
     std::map<int, QWidget*> m_controls;
     bool m_exchanging = false;  // notifications raised by the data exchange are ignored
     bool m_destroyed = false;
+
+    // Tag identifier filter (app/tag_filter.cpp): the shared bodies of the
+    // handlers of "Lo" (true) and "Hi" (false).
+    void boundChanged(bool low);
+    void boundLeft(bool low);
+    int m_boundLeaves = 0;  // runs of OnLowLeft and OnHighLeft
 };
 
 }  // namespace varno::app

@@ -1,16 +1,113 @@
 #include "chart/oscope_ctrl.h"
 
+#include <QFontMetrics>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QResizeEvent>
+
+#include "app/qt_text.h"
+#include "chart/chart_owner.h"
+
 namespace varno::chart {
 
-COScopeCtrl::COScopeCtrl(QWidget* parent) : QWidget(parent) {}
+namespace {
+
+constexpr std::uint32_t kTriggerColour = 0x00FFFF;  // yellow
+constexpr int kFontCellHeight = 14;
+
+QColor toQColor(std::uint32_t colorref)
+{
+    return QColor::fromRgb(colourrefToPixel(colorref));
+}
+
+PixelBuffer bufferOf(QImage& image)
+{
+    return {reinterpret_cast<std::uint32_t*>(image.bits()), image.width(), image.height(),
+            image.bytesPerLine() / static_cast<qsizetype>(sizeof(std::uint32_t))};
+}
+
+// The axis and legend font: a light sans serif whose character cell, internal
+// leading included, is 14 pixels high, drawn without smoothing so that the
+// layers hold nothing but exact colours.
+QFont axisFont()
+{
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setWeight(QFont::Light);
+    font.setStyleStrategy(QFont::NoAntialias);
+    // A pixel size is the em, which is smaller than the cell: take the largest
+    // em whose cell fits.
+    for (int em = kFontCellHeight; em > 1; --em) {
+        font.setPixelSize(em);
+        const QFontMetrics metrics(font);
+        if (metrics.ascent() + metrics.descent() <= kFontCellHeight)
+            break;
+    }
+    return font;
+}
+
+QPainter& prepare(QPainter& painter, const QFont& font)
+{
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setFont(font);
+    return painter;
+}
+
+// Text on an opaque cell of the background colour: a text drawn over another
+// hides it, as far as the new one reaches. `metrics` are those of the painter's font.
+void drawOpaqueText(QPainter& painter, const QFontMetrics& metrics, const QString& text, unsigned align, Point ref,
+                    const QColor& colour, const QColor& back)
+{
+    const int advance = metrics.horizontalAdvance(text);
+    const Point cell = textCellOrigin(align, ref, advance, metrics.ascent());
+    painter.fillRect(QRect(cell.x, cell.y, advance, metrics.ascent() + metrics.descent()), back);
+    painter.setPen(colour);
+    painter.drawText(QPoint(cell.x, cell.y + metrics.ascent()), text);
+}
+
+}  // namespace
+
+COScopeCtrl::COScopeCtrl(QWidget* parent) : QWidget(parent), m_font(axisFont())
+{
+    // Every paint covers the whole window: no background erase, no flicker.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+}
 
 bool COScopeCtrl::CreateChart(const QRect& rect, QWidget* parent)
 {
-    setParent(parent);
+    if (parent != parentWidget())
+        setParent(parent);
+    m_owner = dynamic_cast<const ChartOwner*>(parent);
     setGeometry(rect);
+    OnSize();
     show();
     Rebuild();
     return true;
+}
+
+void COScopeCtrl::resizeEvent(QResizeEvent* event)
+{
+    // Qt also delivers the size a widget was given before it was first shown;
+    // only a real change of the client area is a new layout.
+    const QSize client = event->size() - QSize(2 * kEdge, 2 * kEdge);
+    if (client.width() != clientWidth || client.height() != clientHeight)
+        OnSize();
+}
+
+void COScopeCtrl::OnSize()
+{
+    // The layers keep the size of their first Rebuild.
+    const SizeLayout layout = layoutForClient(std::max(0, width() - 2 * kEdge), std::max(0, height() - 2 * kEdge));
+    clientRect = layout.clientRect;
+    clientWidth = layout.clientWidth;
+    clientHeight = layout.clientHeight;
+    plotRect = layout.plotRect;
+    plotHeight = layout.plotHeight;
+    plotWidth = layout.plotWidth;
+    verticalScale = verticalScaleFor(plotHeight, limitSpan);
+    m_legendDrawn = false;  // its place may have moved
 }
 
 void COScopeCtrl::SetLimits(double lower, double upper, int decimals)
@@ -18,6 +115,8 @@ void COScopeCtrl::SetLimits(double lower, double upper, int decimals)
     decimalPlaces = decimals;
     lowerLimit = lower;
     upperLimit = upper;
+    limitSpan = upper - lower;
+    verticalScale = verticalScaleFor(plotHeight, limitSpan);
     Rebuild();
 }
 
@@ -33,11 +132,196 @@ void COScopeCtrl::SetYAxisText(const QString& text)
     Rebuild();
 }
 
-void COScopeCtrl::SetBackColour(std::uint32_t) { Rebuild(); }
-void COScopeCtrl::SetGridColour(std::uint32_t) { Rebuild(); }
-void COScopeCtrl::SetPenColour(std::uint32_t) { Rebuild(); }
-void COScopeCtrl::Rebuild() { update(); }
-void COScopeCtrl::AppendPoint(std::uint32_t, double) { update(); }
-void COScopeCtrl::AddGap(double) { update(); }
+void COScopeCtrl::SetBackColour(std::uint32_t colour)
+{
+    backColour = colour;
+    Rebuild();
+}
+
+void COScopeCtrl::SetGridColour(std::uint32_t colour)
+{
+    gridColour = colour;
+    Rebuild();
+}
+
+void COScopeCtrl::SetPenColour(std::uint32_t colour)
+{
+    penColour = colour;
+    Rebuild();
+}
+
+void COScopeCtrl::Rebuild()
+{
+    if (clientWidth <= 0 || clientHeight <= 0) {
+        update();  // no client area to draw into yet
+        return;
+    }
+    const QColor back = toQColor(backColour);
+    const QColor grid = toQColor(gridColour);
+    const std::uint32_t gridPixel = colourrefToPixel(gridColour);
+
+    if (backgroundLayer.isNull())
+        backgroundLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
+    backgroundLayer.fill(back);
+    m_legendDrawn = false;
+
+    plotRect.left = plotLeft(clientRect.left, lowerLimit, upperLimit, decimalPlaces);
+    plotWidth = plotRect.right - plotRect.left;
+
+    PixelBuffer pixels = bufferOf(backgroundLayer);
+    for (const Rect& line : frameRects(plotRect))
+        fillRect(pixels, line, gridPixel);
+
+    const bool hasTrigger = m_owner != nullptr;
+    const int level = hasTrigger ? m_owner->triggerLevel() : 0;
+    const int yT = triggerToY(level, lowerLimit, upperLimit, plotRect.top, plotRect.bottom);
+    const std::array<int, 3> rows = gridRows(plotRect, plotHeight);
+    const std::uint32_t trigger = colourrefToPixel(kTriggerColour);
+    // Start no further left than the layer; the dots and dashes keep their phase.
+    int x = plotRect.left;
+    if (x < -kGridPitch)
+        x += (-kGridPitch - x) / kGridPitch * kGridPitch;
+    for (const int end = std::min(plotRect.right, clientWidth); x < end; x += kGridPitch) {
+        for (int y : rows)
+            setPixel(pixels, x, y, gridPixel);
+        if (hasTrigger) {
+            for (int i = 0; i < kTriggerDash; ++i)
+                setPixel(pixels, x + i, yT, trigger);
+        }
+    }
+
+    LabelInputs in;
+    in.plot = plotRect;
+    in.plotWidth = plotWidth;
+    in.lowerLimit = lowerLimit;
+    in.upperLimit = upperLimit;
+    in.limitSpan = limitSpan;
+    in.decimalPlaces = decimalPlaces;
+    in.shiftPixels = shiftPixels;
+    in.xAxisText = xAxisText.toStdString();
+    in.yAxisText = yAxisText.toStdString();
+    in.hasTrigger = hasTrigger;
+    in.triggerLevel = level;
+    {
+        QPainter painter(&backgroundLayer);
+        prepare(painter, m_font);
+        const QFontMetrics metrics = painter.fontMetrics();
+        for (const Label& label : labelTable(in))
+            drawOpaqueText(painter, metrics, QString::fromStdString(label.text), label.align, label.ref, grid, back);
+    }
+
+    if (pointLayer.isNull())
+        pointLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
+    pointLayer.fill(back);
+    update();
+}
+
+void COScopeCtrl::AppendPoint(std::uint32_t colour, double value)
+{
+    Step(colour, value, true);
+}
+
+void COScopeCtrl::AddGap(double value)
+{
+    Step(penColour, value, false);
+}
+
+void COScopeCtrl::Step(std::uint32_t dotColour, double value, bool withLegend)
+{
+    currentValue = value;
+    if (!pointLayer.isNull()) {
+        PixelBuffer points = bufferOf(pointLayer);
+        copyWithin(points, scrollSource(plotRect, shiftPixels), scrollDestination(plotRect));
+        fillRect(points, clearedStrip(plotRect, shiftPixels), colourrefToPixel(backColour));
+        // Each dot stands alone: nothing joins it to the previous one.
+        const Point dot{plotRect.right - currentDotInset,
+                        valueToY(currentValue, lowerLimit, verticalScale, plotRect.bottom)};
+        drawDot(points, dot, colourrefToPixel(dotColour), plotInside(plotRect));
+        if (withLegend)
+            DrawLegend();
+        previousValue = currentValue;
+    }
+    // Queued and merged by Qt: a burst of points costs one paint.
+    update();
+}
+
+void COScopeCtrl::DrawLegend()
+{
+    if (m_owner == nullptr || backgroundLayer.isNull())
+        return;
+    // The last slot has no label: its colour is also that of every tag without a slot.
+    const int labelled = std::max(0, m_owner->legendCount() - 1);
+    bool same = m_legendDrawn && m_drawnLegend.size() == static_cast<std::size_t>(labelled);
+    for (int slot = 0; same && slot < labelled; ++slot) {
+        const DrawnLabel& drawn = m_drawnLegend[static_cast<std::size_t>(slot)];
+        same = drawn.id == m_owner->legendId(slot) && drawn.colour == m_owner->legendColour(slot);
+    }
+    if (same)
+        return;
+
+    QPainter painter(&backgroundLayer);
+    prepare(painter, m_font);
+    const QFontMetrics metrics = painter.fontMetrics();
+    const QColor back = toQColor(backColour);
+    m_drawnLegend.resize(static_cast<std::size_t>(labelled));
+    for (int slot = 0; slot < labelled; ++slot) {
+        DrawnLabel& drawn = m_drawnLegend[static_cast<std::size_t>(slot)];
+        drawn.id = m_owner->legendId(slot);
+        drawn.colour = m_owner->legendColour(slot);
+        if (!drawn.id.empty()) {
+            drawOpaqueText(painter, metrics, app::fromCp1252(drawn.id), AlignLeft | AlignTop, legendOrigin(plotRect, slot),
+                           toQColor(drawn.colour), back);
+        }
+    }
+    m_legendDrawn = true;
+}
+
+const QImage& COScopeCtrl::composedImage()
+{
+    if (backgroundLayer.isNull() || pointLayer.isNull()) {
+        m_composed = QImage();
+        return m_composed;
+    }
+    if (m_composed.size() != backgroundLayer.size())
+        m_composed = QImage(backgroundLayer.size(), QImage::Format_RGB32);
+    QPainter painter(&m_composed);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(0, 0, backgroundLayer);
+    painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+    painter.drawImage(0, 0, pointLayer);
+    return m_composed;
+}
+
+void COScopeCtrl::paintEvent(QPaintEvent*)
+{
+    QPainter screen(this);
+    DrawEdge(screen);
+    const QRect client(kEdge, kEdge, width() - 2 * kEdge, height() - 2 * kEdge);
+    const QImage& picture = composedImage();
+    if (picture.size() != client.size())
+        screen.fillRect(client, toQColor(backColour));
+    if (!picture.isNull())
+        screen.drawImage(client.topLeft(), picture);
+}
+
+void COScopeCtrl::DrawEdge(QPainter& painter) const
+{
+    // A sunken client edge inside a static edge, outermost ring first.
+    const QPalette& p = palette();
+    const QColor shades[kEdge][2] = {
+        {p.color(QPalette::Dark), p.color(QPalette::Light)},
+        {p.color(QPalette::Dark), p.color(QPalette::Light)},
+        {p.color(QPalette::Shadow), p.color(QPalette::Midlight)},
+    };
+    for (int i = 0; i < kEdge; ++i) {
+        const QRect r = rect().adjusted(i, i, -i, -i);
+        const QColor& upperLeft = shades[i][0];
+        const QColor& lowerRight = shades[i][1];
+        painter.fillRect(r.left(), r.top(), r.width() - 1, 1, upperLeft);
+        painter.fillRect(r.left(), r.top(), 1, r.height() - 1, upperLeft);
+        painter.fillRect(r.left(), r.bottom(), r.width(), 1, lowerRight);
+        painter.fillRect(r.right(), r.top(), 1, r.height(), lowerRight);
+    }
+}
 
 }  // namespace varno::chart

@@ -1,0 +1,145 @@
+#pragma once
+// The scope chart's pixel arithmetic: where the plot lies in the client area,
+// where a value and the trigger level fall, where each text stands, and which
+// rectangles one step scrolls and clears. Client coordinates throughout.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varno::chart {
+
+// A rectangle with its right and bottom edges excluded when it is filled.
+struct Rect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+    bool operator==(const Rect&) const = default;
+};
+
+struct Point {
+    int x = 0, y = 0;
+    bool operator==(const Point&) const = default;
+};
+
+// What the size handler derives from the client area.
+struct SizeLayout {
+    Rect clientRect;
+    int clientWidth = 0, clientHeight = 0;
+    Rect plotRect;  // its left is replaced by plotLeft() at every rebuild
+    int plotHeight = 0, plotWidth = 0;
+};
+SizeLayout layoutForClient(int clientWidth, int clientHeight);
+
+// Pixels per value unit. A zero or non-finite span gives 0: every value then
+// sits on the bottom line instead of dividing by zero.
+double verticalScaleFor(int plotHeight, double limitSpan);
+
+// Truncates towards zero. Values beyond any image (including infinities and
+// NaN) become a far-away pixel instead of an undefined conversion.
+inline constexpr int kFarAway = 1 << 24;
+int truncToPixel(double value);
+
+// y(v) = bottom - trunc((v - lower) * scale).
+int valueToY(double value, double lowerLimit, double verticalScale, int bottom);
+// yT = trunc((T - upper) * (1 / (lower - upper)) * (bottom - top) + top).
+int triggerToY(int level, double lowerLimit, double upperLimit, int top, int bottom);
+
+// |trunc(log10 |limit|)|; 0 for a limit of 0.
+int limitDigits(double limit);
+// The plot's left edge: room for the widest value label.
+int plotLeft(int clientLeft, double lowerLimit, double upperLimit, int decimalPlaces);
+
+// The one-pixel frame around the plot: top, right, bottom and left lines.
+std::array<Rect, 4> frameRects(const Rect& plot);
+
+// The rows of the three dotted grid lines: mid - q, mid, mid + q.
+std::array<int, 3> gridRows(const Rect& plot, int plotHeight);
+inline constexpr int kGridPitch = 4;  // one lit pixel in four
+inline constexpr int kTriggerDash = 3;  // three lit pixels, then a gap of one
+
+// Text alignment flags, with the values of the drawing API the layout was made for.
+enum TextAlign : unsigned {
+    AlignLeft = 0,
+    AlignTop = 0,
+    AlignRight = 2,
+    AlignCenter = 6,
+    AlignBaseline = 24,
+};
+
+struct Label {
+    std::string text;  // UTF-8
+    unsigned align = AlignLeft | AlignTop;
+    Point ref;
+    bool operator==(const Label&) const = default;
+};
+
+struct LabelInputs {
+    Rect plot;
+    int plotWidth = 0;
+    double lowerLimit = 0, upperLimit = 0, limitSpan = 0;
+    int decimalPlaces = 0;
+    int shiftPixels = 0;
+    std::string xAxisText, yAxisText;  // UTF-8
+    bool hasTrigger = false;
+    int triggerLevel = 0;
+};
+
+// The texts around the plot, in drawing order: five value labels, the y-axis
+// text, "0", the step count, the x-axis text and, with a trigger, "Trigger=%d".
+std::vector<Label> labelTable(const LabelInputs& in);
+
+// printf's "%.*f".
+std::string formatFixed(double value, int decimalPlaces);
+
+// The top-left corner of the cell of a text `advance` pixels wide whose font
+// rises `ascent` pixels above the baseline, placed at `ref` with `align`.
+Point textCellOrigin(unsigned align, Point ref, int advance, int ascent);
+
+// ---- One step of the chart ----
+
+// The plot's inside, between the frame lines: the only pixels of the point
+// layer that ever hold a dot. Dots are clipped to it, so nothing of a dot near
+// or beyond a limit is left in the margins.
+Rect plotInside(const Rect& plot);
+// At each step the inside moves left by `shiftPixels`: this part of it goes to
+// the inside's left edge...
+Rect scrollSource(const Rect& plot, int shiftPixels);
+Point scrollDestination(const Rect& plot);
+// ... and the inside's last `shiftPixels` columns, which the scroll has left
+// as they were, are cleared for the newest dot.
+Rect clearedStrip(const Rect& plot, int shiftPixels);
+// Where the legend label of `slot` starts (left and top of its text).
+Point legendOrigin(const Rect& plot, int slot);
+inline constexpr int kLegendPitch = 55;
+
+// ---- 32-bit pixels ----
+
+// A view of 32-bit pixels; `stride` counts pixels per row.
+struct PixelBuffer {
+    std::uint32_t* bits = nullptr;
+    int width = 0, height = 0;
+    std::ptrdiff_t stride = 0;
+};
+
+// Every operation is clipped to the buffer (and to `clip` where given).
+void fillRect(PixelBuffer buffer, Rect rect, std::uint32_t pixel);
+void setPixel(PixelBuffer buffer, int x, int y, std::uint32_t pixel);
+// Copies `source` to `destination` inside the same buffer; overlapping is fine.
+void copyWithin(PixelBuffer buffer, Rect source, Point destination);
+
+// The dot: a disc 6 pixels across centred on the corner between pixels x-1 and
+// x, y-1 and y, so it covers columns x-3..x+2 and rows y-3..y+2, its four
+// corners cut.
+inline constexpr int kDotDiameter = 6;
+void drawDot(PixelBuffer buffer, Point centre, std::uint32_t pixel, Rect clip);
+
+// COLORREF (0x00BBGGRR) to an opaque 0xAARRGGBB pixel.
+constexpr std::uint32_t colourrefToPixel(std::uint32_t colorref)
+{
+    return 0xFF000000u | ((colorref & 0xFFu) << 16) | (colorref & 0xFF00u) | ((colorref >> 16) & 0xFFu);
+}
+
+}  // namespace varno::chart
