@@ -524,6 +524,7 @@ void CVARNODlg::OnDestroy()
         return;
     m_destroyed = true;
     StopXSyncTimer();
+    StopTcpLinks();
     if (serialPort.IsOpen())
         link::runPortShutdown(serialPort);
     link::pause(100);

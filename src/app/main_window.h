@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "chart/chart_owner.h"
 #include "decode/frame_fields.h"
@@ -19,6 +20,7 @@
 #include "link/frame_event.h"
 #include "link/port_list.h"
 #include "link/serial_wnd.h"
+#include "link/tcp_link.h"
 #include "log/clock.h"
 #include "log/log_file.h"
 
@@ -106,6 +108,12 @@ public:
     void OnPortSelected();
     void OnBaudSelected();
     void OnOpenButton();
+    // The TCP/IP side of "Ouvrir": connects and starts the receiving thread, or
+    // reports why it could not.
+    void OpenTcpLink();
+    // Asks every TCP/IP connection to end and joins their threads, handling
+    // events meanwhile (their messages are shown on this thread).
+    void StopTcpLinks();
 
     // ---- Tag identifier filter (app/tag_filter.cpp) ----
     void OnLowChanged();
@@ -158,6 +166,13 @@ public:
     QPushButton* xSyncButton = nullptr;
     std::uint32_t tcpHostAddress = 0;
     std::uint32_t tcpPort = 0;
+    int tcpSocket = -1;
+    // The open connection. Each connection owns its socket, buffer and stop
+    // request, so a closing one can never read its successor's socket.
+    std::unique_ptr<link::TcpConnection> tcpLink;
+    // Connections asked to stop whose threads are still shutting down.
+    std::vector<std::unique_ptr<link::TcpConnection>> closingTcpLinks;
+    int tcpConnectTimeoutMs = link::TcpConnection::kDefaultConnectTimeoutMs;
     int xSyncTimerId = 0;
     int xSyncPeriodMs = 0;
     chart::COScopeCtrl* chart = nullptr;

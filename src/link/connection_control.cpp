@@ -1,14 +1,19 @@
 // The "Port Série" group: port and baud lists, and the "Ouvrir" button.
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
+#include <chrono>
+#include <thread>
 
 #include "app/alerts.h"
 #include "app/frame_posted.h"
 #include "app/main_window.h"
+#include "app/qt_text.h"
+#include "link/config_tcpip.h"
 #include "link/pause.h"
 #include "link/port_list.h"
 
@@ -71,9 +76,18 @@ void CVARNODlg::UpdateLinkControls()
 
 void CVARNODlg::OnPortSelected()
 {
-    // Every item, "TCP/IP" included, opens as a serial device until the TCP/IP
-    // link and its settings dialog exist.
-    tcpSelected = false;
+    if (selectedItem(portCombo) == QLatin1String("TCP/IP")) {
+        link::CConfigTCPIP settings(this);
+        settings.hostAddress = tcpHostAddress;
+        settings.port = tcpPort;
+        if (settings.exec() == QDialog::Accepted) {
+            tcpHostAddress = settings.hostAddress;
+            tcpPort = settings.port;
+            tcpSelected = true;
+        }
+    } else {
+        tcpSelected = false;
+    }
     UpdateLinkControls();
 }
 
@@ -99,7 +113,15 @@ void CVARNODlg::OnOpenButton()
         UpdateData(true);
         linkOpen = 0;
         UpdateData(false);
-        if (serialPort.IsOpen()) {
+        if (tcpSelected) {
+            // The receiving thread wakes at once and shuts the connection down
+            // itself; nothing touches the socket from here.
+            if (tcpLink != nullptr) {
+                tcpLink->requestStop();
+                closingTcpLinks.push_back(std::move(tcpLink));
+            }
+            link::pause(250);
+        } else if (serialPort.IsOpen()) {
             button(idc::Open)->setEnabled(false);
             link::runPortShutdown(serialPort);
             button(idc::Open)->setEnabled(true);
@@ -115,6 +137,12 @@ void CVARNODlg::OnOpenButton()
         UpdateData(true);
         linkOpen = 0;
         UpdateData(false);
+        UpdateLinkControls();
+        return;
+    }
+
+    if (tcpSelected) {
+        OpenTcpLink();
         UpdateLinkControls();
         return;
     }
@@ -136,6 +164,63 @@ void CVARNODlg::OnOpenButton()
     link::finishPortOpening(serialPort, link::baudRateFromText(selectedItem(baudCombo).toStdString()));
     UpdateData(false);
     UpdateLinkControls();
+}
+
+void CVARNODlg::OpenTcpLink()
+{
+    // Connections that have ended since the last click are let go of here.
+    std::erase_if(closingTcpLinks, [](const auto& link) { return link->finished(); });
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    link::TcpOpenFailure failure;
+    auto link = link::TcpConnection::open(tcpHostAddress, tcpPort, tcpConnectTimeoutMs, failure);
+    QApplication::restoreOverrideCursor();
+
+    if (link == nullptr) {
+        switch (failure.step) {
+        case link::TcpOpenFailure::Resolve:
+            alert(this, QString::fromUtf8("Erreur sur l'adresse IP du hôte (getaddrinfo: %1).").arg(failure.code));
+            break;
+        case link::TcpOpenFailure::Socket:
+            alert(this, QString::fromUtf8("Erreur lors de la création du socket: %1\n").arg(failure.code));
+            break;
+        case link::TcpOpenFailure::Connect:
+        case link::TcpOpenFailure::None:
+            tcpSocket = -1;
+            alert(this, QString::fromUtf8("L'hôte ne répond pas. Vérifier son adresse: %1.")
+                            .arg(QString::fromStdString(link::FormatHostAddress(tcpHostAddress))));
+            break;
+        }
+        UpdateData(true);
+        linkOpen = 0;
+        UpdateData(false);
+        return;
+    }
+
+    tcpSocket = link->socketDescriptor();
+    linkOpen = 1;  // the click has pressed the button already
+    link->start(postingSink(this), [this](const std::string& message) { alert(this, fromCp1252(message)); });
+    tcpLink = std::move(link);
+    link::pause(250);
+}
+
+void CVARNODlg::StopTcpLinks()
+{
+    if (tcpLink != nullptr) {
+        tcpLink->requestStop();
+        closingTcpLinks.push_back(std::move(tcpLink));
+    }
+    for (const auto& link : closingTcpLinks)
+        link->requestStop();
+    // A thread may be waiting for one of its messages to be dismissed: keep
+    // serving events until every thread has ended.
+    for (const auto& link : closingTcpLinks) {
+        while (!link->finished()) {
+            QCoreApplication::processEvents();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    closingTcpLinks.clear();
 }
 
 }  // namespace varno::app

@@ -43,7 +43,7 @@ protected:
     {
         WindowTest::SetUp();
         ASSERT_TRUE(pty.ok());
-        ASSERT_FALSE(dir.path.empty());
+        ASSERT_FALSE(dir.path().empty());
         tree.addLinkTo("ttyUSB0", pty.path);
         useTree(tree);
         window->installEventFilter(&counter);
@@ -97,7 +97,7 @@ protected:
 
     PtyPair pty;
     TempDir dir;
-    FakePortTree tree{dir.path};
+    FakePortTree tree{dir.path()};
     FrameCounter counter;
 };
 
@@ -149,7 +149,7 @@ TEST_F(ConnectionControlTest, OpenReceiveAndCloseThroughTheButton)
 TEST_F(ConnectionControlTest, NoPortAtAllLeavesTcpIpWhichCannotOpenYet)
 {
     TempDir emptyDir;
-    FakePortTree empty(emptyDir.path);
+    FakePortTree empty(emptyDir.path());
     useTree(empty);
     ASSERT_EQ(window->portCombo->count(), 1);
     EXPECT_EQ(window->portCombo->itemText(0), QStringLiteral("TCP/IP"));

@@ -17,8 +17,8 @@ using testing::TempDir;
 TEST(PortList, RealSerialDevicesAndTcpIpInTheListOrder)
 {
     TempDir dir;
-    ASSERT_FALSE(dir.path.empty());
-    FakePortTree tree(dir.path);
+    ASSERT_FALSE(dir.path().empty());
+    FakePortTree tree(dir.path());
     tree.addPlain("ttyUSB0");                  // USB adapter
     tree.addPlain("ttyACM0");                  // USB modem class device
     tree.addPlain("rfcomm0");
@@ -42,10 +42,10 @@ TEST(PortList, RealSerialDevicesAndTcpIpInTheListOrder)
 TEST(PortList, NoPortAtAllLeavesOnlyTcpIp)
 {
     TempDir dir;
-    FakePortTree tree(dir.path);
+    FakePortTree tree(dir.path());
     EXPECT_EQ(portListItems({tree.sysfs.string(), tree.dev.string()}), std::vector<std::string>{"TCP/IP"});
     // Not even a sysfs.
-    EXPECT_EQ(portListItems({(dir.path / "none").string(), (dir.path / "none").string()}),
+    EXPECT_EQ(portListItems({(std::filesystem::path(dir.path()) / "none").string(), (std::filesystem::path(dir.path()) / "none").string()}),
               std::vector<std::string>{"TCP/IP"});
 }
 

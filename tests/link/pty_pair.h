@@ -19,6 +19,8 @@
 #include <string_view>
 #include <thread>
 
+#include "support/temp_dir.h"
+
 namespace varno::testing {
 
 class PtyPair {
@@ -88,27 +90,6 @@ public:
     int master = -1;
     int slave = -1;  // kept open so the slave outlives the port's closing
     std::string path;
-};
-
-// A scratch folder removed with its content at the end of the test.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "varno-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr)
-            path = pattern;
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        if (!path.empty())
-            std::filesystem::remove_all(path, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::filesystem::path path;
 };
 
 // A fake sysfs and /dev: add ports with the attributes the enumeration reads.

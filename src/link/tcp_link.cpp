@@ -1,0 +1,202 @@
+#include "link/tcp_link.h"
+
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+
+#include "link/pause.h"
+
+namespace varno::link {
+
+namespace {
+
+int connectWithin(int fd, const sockaddr* address, socklen_t length, int timeoutMs)
+{
+    if (::connect(fd, address, length) == 0)
+        return 0;
+    if (errno != EINPROGRESS && errno != EINTR)
+        return errno;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (left <= 0)
+            return ETIMEDOUT;
+        pollfd p{fd, POLLOUT, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(left));
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (ready == 0)
+            return ETIMEDOUT;
+        int error = 0;
+        socklen_t size = sizeof error;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+            return errno;
+        return error;
+    }
+}
+
+// The orderly disconnect of one direction. A socket the peer has already
+// disconnected has nothing left to disconnect.
+int disconnect(int fd, int how)
+{
+    if (::shutdown(fd, how) == 0 || errno == ENOTCONN)
+        return 0;
+    return errno;
+}
+
+}  // namespace
+
+std::string FormatHostAddress(std::uint32_t address)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%d.%d.%d.%d", static_cast<int>(address >> 24), static_cast<int>((address >> 16) & 0xFF),
+                  static_cast<int>((address >> 8) & 0xFF), static_cast<int>(address & 0xFF));
+    return text;
+}
+
+std::unique_ptr<TcpConnection> TcpConnection::open(std::uint32_t host, std::uint32_t port, int connectTimeoutMs,
+                                                   TcpOpenFailure& failure)
+{
+    failure = {};
+    const std::string node = FormatHostAddress(host);
+    const std::string service = std::to_string(static_cast<int>(port));
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* addresses = nullptr;
+    if (const int result = ::getaddrinfo(node.c_str(), service.c_str(), &hints, &addresses); result != 0) {
+        failure = {TcpOpenFailure::Resolve, result};
+        return nullptr;
+    }
+    std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> list(addresses, &::freeaddrinfo);
+
+    const int fd = ::socket(list->ai_family, list->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, list->ai_protocol);
+    if (fd < 0) {
+        failure = {TcpOpenFailure::Socket, errno};
+        return nullptr;
+    }
+    // 0.0.0.0 names no host; some systems would quietly take it for this one.
+    const int error = host == 0 ? EADDRNOTAVAIL : connectWithin(fd, list->ai_addr, list->ai_addrlen, connectTimeoutMs);
+    if (error != 0) {
+        ::close(fd);
+        failure = {TcpOpenFailure::Connect, error};
+        return nullptr;
+    }
+    const int stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stopFd < 0) {
+        const int code = errno;
+        ::close(fd);
+        failure = {TcpOpenFailure::Socket, code};
+        return nullptr;
+    }
+    return std::unique_ptr<TcpConnection>(new TcpConnection(fd, stopFd));
+}
+
+TcpConnection::TcpConnection(int socket, int stopFd) : m_socket(socket), m_stopFd(stopFd) {}
+
+TcpConnection::~TcpConnection()
+{
+    requestStop();
+    join();
+    if (!m_socketClosed)
+        ::close(m_socket);
+    ::close(m_stopFd);
+}
+
+void TcpConnection::start(FrameSink frames, MessageSink messages)
+{
+    if (m_thread.joinable() || m_socketClosed)
+        return;
+    m_frames = std::move(frames);
+    m_messages = std::move(messages);
+    m_socketClosed = true;  // from here on the receiving thread closes it
+    m_thread = std::thread([this] {
+        receive();
+        shutDown();
+        m_finished.store(true);
+    });
+}
+
+void TcpConnection::requestStop()
+{
+    if (m_stopRequested.exchange(true))
+        return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(m_stopFd, &one, sizeof one);
+}
+
+void TcpConnection::join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void TcpConnection::receive()
+{
+    m_assembler.reset();
+    auto lost = [this](const char* message) {
+        if (m_messages)
+            m_messages(message);
+    };
+    for (;;) {
+        const ssize_t n = ::recv(m_socket, m_buffer, sizeof m_buffer, 0);
+        if (n > 0) {
+            m_assembler.feed(std::string_view(m_buffer, static_cast<std::size_t>(n)), m_frames);
+        } else if (n == 0) {
+            lost("Connection Closed.\n");
+            return;
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // Nothing queued: sleep until data, a hang-up or a stop request.
+            pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
+            if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
+                lost("Connection Error.\n");
+                return;
+            }
+            if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+                continue;  // receive first: a block that came with the request is still framed
+        } else if (errno == EINTR) {
+            continue;
+        } else {
+            lost(errno == ECONNRESET ? "Connection Closed.\n" : "Connection Error.\n");
+            return;
+        }
+        if (m_stopRequested.load())
+            return;
+    }
+}
+
+void TcpConnection::shutDown()
+{
+    // The socket is already non-blocking, so the drain below cannot hang.
+    pause(100);
+    ::shutdown(m_socket, SHUT_RDWR);
+    pause(100);
+    while (::recv(m_socket, m_buffer, sizeof m_buffer, 0) > 0) {
+    }
+    char text[80];
+    if (const int code = disconnect(m_socket, SHUT_RD); code != 0 && code != ENOBUFS && m_messages) {
+        std::snprintf(text, sizeof text, "Error code %d when calling WSARecvDisconnect function.", code);
+        m_messages(text);
+    }
+    if (const int code = disconnect(m_socket, SHUT_WR); code != 0 && code != ENOBUFS && m_messages) {
+        std::snprintf(text, sizeof text, "Error code %d when calling WSASendDisconnect function.", code);
+        m_messages(text);
+    }
+    ::close(m_socket);
+    pause(100);
+}
+
+}  // namespace varno::link

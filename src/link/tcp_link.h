@@ -1,0 +1,85 @@
+#pragma once
+// The TCP client link: one connection to a reader's server (or a serial-to-
+// network gateway), received on its own thread and cut into frames.
+//
+// Threads: open(), start(), requestStop(), finished(), join() and the destructor
+// run on the owner's thread. The receiving thread alone touches the socket, the
+// receive buffer and the assembler once start() has returned. The two meet only
+// through the atomic stop flag, the stop descriptor and the finished flag.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "link/frame_assembler.h"
+#include "link/frame_event.h"
+
+namespace varno::link {
+
+// "a.b.c.d", the most significant byte first.
+std::string FormatHostAddress(std::uint32_t address);
+
+// Why an opening failed, and the code the platform gave.
+struct TcpOpenFailure {
+    enum Step { None, Resolve, Socket, Connect } step = None;
+    int code = 0;  // getaddrinfo's result for Resolve, errno otherwise (ETIMEDOUT when the connect timed out)
+};
+
+class TcpConnection {
+public:
+    // Messages of the receiving thread, shown to the operator; the call returns
+    // once the message has been dismissed.
+    using MessageSink = std::function<void(const std::string& message)>;
+
+    static constexpr int kDefaultConnectTimeoutMs = 3000;
+    static constexpr std::size_t kReceiveBlock = 32;
+
+    // Resolves `host`:`port` (IPv4, stream, TCP), creates a socket for the first
+    // address and connects to it, waiting at most `connectTimeoutMs`. Returns
+    // nullptr and fills `failure` when any step fails; nothing is left open.
+    static std::unique_ptr<TcpConnection> open(std::uint32_t host, std::uint32_t port, int connectTimeoutMs,
+                                               TcpOpenFailure& failure);
+
+    ~TcpConnection();  // asks the thread to stop and joins it
+    TcpConnection(const TcpConnection&) = delete;
+    TcpConnection& operator=(const TcpConnection&) = delete;
+
+    // Starts the receiving thread: every frame goes to `frames`, every loss
+    // report to `messages`, both called on the receiving thread.
+    void start(FrameSink frames, MessageSink messages);
+
+    // Asks the receiving thread to end: it frames the block it may have just
+    // received, then shuts the connection down without a message.
+    void requestStop();
+    bool stopRequested() const { return m_stopRequested.load(); }
+
+    // True once the receiving thread has closed the socket and ended: join()
+    // then returns at once.
+    bool finished() const { return m_finished.load(); }
+    void join();
+
+    int socketDescriptor() const { return m_socket; }
+
+private:
+    TcpConnection(int socket, int stopFd);
+    void receive();
+    void shutDown();
+
+    const int m_socket;
+    const int m_stopFd;  // eventfd: wakes the receiving thread's poll()
+    std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_finished{false};
+    std::thread m_thread;
+    bool m_socketClosed = false;  // receiving thread once started, owner before
+
+    // Receiving thread only.
+    FrameSink m_frames;
+    MessageSink m_messages;
+    FrameAssembler m_assembler;
+    char m_buffer[kReceiveBlock];
+};
+
+}  // namespace varno::link
