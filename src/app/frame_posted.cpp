@@ -13,9 +13,10 @@ namespace varno::app {
 
 static_assert(link::WM_FRAME_EVENT >= QEvent::User && link::WM_FRAME_EVENT <= QEvent::MaxUser);
 
-void postFrame(QObject* receiver, int kind, std::unique_ptr<link::FrameEvent> event)
+void postFrame(QObject* receiver, int kind, std::unique_ptr<link::FrameEvent> event,
+               std::shared_ptr<link::FrameBacklog> backlog)
 {
-    auto* posted = new FramePosted(kind, std::move(event));
+    auto* posted = new FramePosted(kind, std::move(event), std::move(backlog));
     releasePosted(receiver);
     QCoreApplication::postEvent(receiver, posted);
 }
@@ -34,10 +35,10 @@ void acquirePosted([[maybe_unused]] QObject* receiver)
 #endif
 }
 
-link::FrameSink postingSink(QObject* receiver)
+link::FrameSink postingSink(QObject* receiver, std::shared_ptr<link::FrameBacklog> backlog)
 {
-    return [receiver](int kind, std::unique_ptr<link::FrameEvent> event) {
-        postFrame(receiver, kind, std::move(event));
+    return [receiver, backlog = std::move(backlog)](int kind, std::unique_ptr<link::FrameEvent> event) {
+        postFrame(receiver, kind, std::move(event), backlog);
     };
 }
 

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <memory>
 
+#include "link/frame_backlog.h"
 #include "link/frame_event.h"
 
 class QObject;
@@ -15,20 +16,33 @@ class FramePosted final : public QEvent {
 public:
     static constexpr QEvent::Type kType = static_cast<QEvent::Type>(link::WM_FRAME_EVENT);
 
-    FramePosted(int kind, std::unique_ptr<link::FrameEvent> event)
-        : QEvent(kType), kind(kind), event(std::move(event))
+    FramePosted(int kind, std::unique_ptr<link::FrameEvent> event, std::shared_ptr<link::FrameBacklog> backlog = {})
+        : QEvent(kType), kind(kind), event(std::move(event)), m_backlog(std::move(backlog))
     {
+        if (m_backlog)
+            m_backlog->posted();
+    }
+    ~FramePosted() override
+    {
+        if (m_backlog)
+            m_backlog->handled();
     }
 
     const int kind;
     std::unique_ptr<link::FrameEvent> event;  // a posted event never handled frees it
+
+private:
+    // Counted from posting until the event is gone, handled or not.
+    std::shared_ptr<link::FrameBacklog> m_backlog;
 };
 
-// Posts one frame to `receiver`; safe from any thread.
-void postFrame(QObject* receiver, int kind, std::unique_ptr<link::FrameEvent> event);
+// Posts one frame to `receiver`; safe from any thread. The frame counts in
+// `backlog`, when given, until the receiver is done with it.
+void postFrame(QObject* receiver, int kind, std::unique_ptr<link::FrameEvent> event,
+               std::shared_ptr<link::FrameBacklog> backlog = {});
 
 // A sink for the reception loops that posts every frame to `receiver`.
-link::FrameSink postingSink(QObject* receiver);
+link::FrameSink postingSink(QObject* receiver, std::shared_ptr<link::FrameBacklog> backlog = {});
 
 // The event queue hands a posted event over under a lock inside the toolkit's
 // library, where a thread sanitizer cannot see it. A poster marks a release on

@@ -17,6 +17,7 @@
 #include "chart/chart_owner.h"
 #include "decode/frame_fields.h"
 #include "decode/legend.h"
+#include "link/frame_backlog.h"
 #include "link/frame_event.h"
 #include "link/port_list.h"
 #include "link/serial_wnd.h"
@@ -173,6 +174,9 @@ public:
     // Connections asked to stop whose threads are still shutting down.
     std::vector<std::unique_ptr<link::TcpConnection>> closingTcpLinks;
     int tcpConnectTimeoutMs = link::TcpConnection::kDefaultConnectTimeoutMs;
+    // Frames posted to this window and not handled yet; the links stop reading
+    // while it is full.
+    std::shared_ptr<link::FrameBacklog> frameBacklog = std::make_shared<link::FrameBacklog>();
     int xSyncTimerId = 0;
     int xSyncPeriodMs = 0;
     chart::COScopeCtrl* chart = nullptr;

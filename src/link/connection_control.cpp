@@ -34,13 +34,15 @@ public:
 };
 
 // The port's notifications, posted to `window` from the listener thread.
-link::NotifyTarget windowTarget(QObject* window)
+link::NotifyTarget windowTarget(QObject* window, const std::shared_ptr<link::FrameBacklog>& backlog)
 {
-    return {postingSink(window), [window](std::uint32_t wParam, std::int32_t lParam) {
+    return {postingSink(window, backlog),
+            [window](std::uint32_t wParam, std::int32_t lParam) {
                 auto* notice = new CommPosted(wParam, lParam);
                 releasePosted(window);
                 QCoreApplication::postEvent(window, notice);
-            }};
+            },
+            backlog};
 }
 
 // The text of the selected item; typed text that selects no item is not used.
@@ -151,7 +153,7 @@ void CVARNODlg::OnOpenButton()
     if (serialPort.IsOpen())
         serialPort.Close();
     UpdateData(true);
-    if (serialPort.OpenForWindow(device.constData(), windowTarget(this), 0, 0, 0, 0) != link::kResultOk) {
+    if (serialPort.OpenForWindow(device.constData(), windowTarget(this, frameBacklog), 0, 0, 0, 0) != link::kResultOk) {
         alert(this, QString::fromUtf8("Erreur ouverture du port série."));
         StopXSyncTimer();
         linkOpen = 0;
@@ -199,7 +201,9 @@ void CVARNODlg::OpenTcpLink()
 
     tcpSocket = link->socketDescriptor();
     linkOpen = 1;  // the click has pressed the button already
-    link->start(postingSink(this), [this](const std::string& message) { alert(this, fromCp1252(message)); });
+    link->start(
+        postingSink(this, frameBacklog), [this](const std::string& message) { alert(this, fromCp1252(message)); },
+        frameBacklog);
     tcpLink = std::move(link);
     link::pause(250);
 }

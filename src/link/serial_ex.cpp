@@ -103,7 +103,7 @@ bool CSerialEx::DrainInput(FrameAssembler& assembler)
     auto post = [this](int kind, std::unique_ptr<FrameEvent> event) { PostFrameEvent(kind, std::move(event)); };
     for (;;) {
         // A stream that never pauses must not keep a stop waiting.
-        if (stopRequested.load(std::memory_order_relaxed))
+        if (stopRequested.load(std::memory_order_relaxed) || !WaitForRoom())
             return false;
         const long n = readQueued(buffer, sizeof buffer);
         if (n < 0) {

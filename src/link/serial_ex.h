@@ -49,6 +49,9 @@ public:
     bool ListenerRunning() const { return listenerThread.joinable() && listenerActive.load(); }
 
 protected:
+    // Listener thread: before each read, waits while the frames' receiver is
+    // too far behind. False when a stop came first.
+    virtual bool WaitForRoom() { return true; }
     std::thread listenerThread;
     int stopEvent = -1;  // eventfd, readable once a stop is asked
 

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string_view>
 
+#include "link/frame_backlog.h"
 #include "link/serial_ex.h"
 
 namespace varno::link {
@@ -28,6 +29,8 @@ using CommSink = std::function<void(std::uint32_t wParam, std::int32_t lParam)>;
 struct NotifyTarget {
     FrameSink frames;  // posts message 1066
     CommSink comm;     // posts message 1067
+    // The window's frames not handled yet; the listener waits while it is full.
+    std::shared_ptr<FrameBacklog> backlog;
     bool empty() const { return !frames && !comm; }
 };
 
@@ -45,6 +48,7 @@ public:
     std::int32_t Close() override;
     void PostCommEvent(std::uint32_t event, std::uint32_t error) override;
     void PostFrameEvent(int kind, std::unique_ptr<FrameEvent> event) override;
+
     // Opens the port and starts listening; frames go to `window`. Message 0
     // stands for the registered default message.
     virtual std::int32_t OpenForWindow(const char* device, NotifyTarget window, std::uint32_t message = 0,
@@ -59,6 +63,8 @@ public:
     bool HasTarget() const { return !targetWindow.empty(); }
 
 protected:
+    bool WaitForRoom() override { return !targetWindow.backlog || targetWindow.backlog->waitForRoom(stopEvent); }
+
     NotifyTarget targetWindow;
     std::uint32_t notifyMessage = 0;
     std::int32_t userValue = 0;

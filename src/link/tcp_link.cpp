@@ -116,12 +116,13 @@ TcpConnection::~TcpConnection()
     ::close(m_stopFd);
 }
 
-void TcpConnection::start(FrameSink frames, MessageSink messages)
+void TcpConnection::start(FrameSink frames, MessageSink messages, std::shared_ptr<FrameBacklog> backlog)
 {
     if (m_thread.joinable() || m_socketClosed)
         return;
     m_frames = std::move(frames);
     m_messages = std::move(messages);
+    m_backlog = std::move(backlog);
     m_socketClosed = true;  // from here on the receiving thread closes it
     m_thread = std::thread([this] {
         receive();
@@ -152,6 +153,8 @@ void TcpConnection::receive()
             m_messages(message);
     };
     for (;;) {
+        if (m_backlog && !m_backlog->waitForRoom(m_stopFd))
+            return;  // asked to stop while the window was behind
         const ssize_t n = ::recv(m_socket, m_buffer, sizeof m_buffer, 0);
         if (n > 0) {
             m_assembler.feed(std::string_view(m_buffer, static_cast<std::size_t>(n)), m_frames);

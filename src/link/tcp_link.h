@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "link/frame_assembler.h"
+#include "link/frame_backlog.h"
 #include "link/frame_event.h"
 
 namespace varno::link {
@@ -48,8 +49,9 @@ public:
     TcpConnection& operator=(const TcpConnection&) = delete;
 
     // Starts the receiving thread: every frame goes to `frames`, every loss
-    // report to `messages`, both called on the receiving thread.
-    void start(FrameSink frames, MessageSink messages);
+    // report to `messages`, both called on the receiving thread. While
+    // `backlog` (when given) is full, nothing more is read.
+    void start(FrameSink frames, MessageSink messages, std::shared_ptr<FrameBacklog> backlog = {});
 
     // Asks the receiving thread to end: it frames the block it may have just
     // received, then shuts the connection down without a message.
@@ -78,6 +80,7 @@ private:
     // Receiving thread only.
     FrameSink m_frames;
     MessageSink m_messages;
+    std::shared_ptr<FrameBacklog> m_backlog;
     FrameAssembler m_assembler;
     char m_buffer[kReceiveBlock];
 };

@@ -45,7 +45,8 @@ public:
                 [this](std::uint32_t wParam, std::int32_t lParam) {
                     std::lock_guard lock(m_mutex);
                     m_comms.emplace_back(wParam, lParam);
-                }};
+                },
+                {}};
     }
     // Waits until `count` frames have come; returns the frames seen.
     Frames waitFor(std::size_t count, std::chrono::milliseconds timeout = 3s)

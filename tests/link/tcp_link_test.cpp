@@ -216,6 +216,39 @@ TEST_F(TcpLinkTest, StopWhileTheServerIsSilentClosesTheConnectionAndAFreshOneWor
     EXPECT_TRUE(seen.framesSeen().empty());
 }
 
+TEST_F(TcpLinkTest, NothingIsReadWhileTheReceiverIsTooFarBehind)
+{
+    LoopbackServer server;
+    auto link = connect(server);
+    ASSERT_NE(link, nullptr);
+    auto backlog = std::make_shared<FrameBacklog>(3);
+    FrameSink counting = [&, frames = seen.frames()](int kind, std::unique_ptr<FrameEvent> e) {
+        backlog->posted();  // as a posted event would be counted
+        frames(kind, std::move(e));
+    };
+    link->start(counting, seen.messages(), backlog);
+    ASSERT_TRUE(server.accept());
+    for (int i = 0; i < 40; ++i)
+        ASSERT_TRUE(server.send("[960A1B2CABCD]"));  // 14 bytes: at most three frames per block
+    ASSERT_TRUE(seen.waitForFrames(3));
+    std::this_thread::sleep_for(50ms);
+    const std::size_t whileFull = seen.framesSeen().size();
+    EXPECT_GE(whileFull, 3u);
+    EXPECT_LE(whileFull, 5u);  // the block that filled it, no more
+
+    // The receiver catches up: the rest arrives, nothing lost.
+    for (int i = 0; i < 40; ++i)
+        backlog->handled();
+    ASSERT_TRUE(seen.waitForFrames(40));
+    EXPECT_EQ(seen.framesSeen().size(), 40u);
+
+    // A stop request is honoured even while the receiver is behind.
+    ASSERT_TRUE(server.send("[960A1B2CABCD][960A1B2CABCD][960A1B2CABCD][960A1B2CABCD]"));
+    std::this_thread::sleep_for(20ms);
+    link->requestStop();
+    EXPECT_TRUE(waitFinished(*link));
+}
+
 TEST_F(TcpLinkTest, DestroyingAnOpenLinkStopsAndJoinsItsThread)
 {
     LoopbackServer server;
