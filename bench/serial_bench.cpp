@@ -84,7 +84,7 @@ class Receiver : public QObject {
 public:
     bool event(QEvent* e) override
     {
-        app::acquirePosted(this);
+        app::acquireHandover(e);
         if (e->type() == app::FramePosted::kType) {
             ++frames;
             return true;

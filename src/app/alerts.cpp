@@ -1,11 +1,14 @@
 #include "app/alerts.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QPointer>
 #include <QThread>
 #include <atomic>
+#include <future>
+
+#include "app/frame_posted.h"
 
 namespace varno::app {
 
@@ -23,6 +26,51 @@ public:
 
 MessageBoxAlerts g_messageBoxes;
 std::atomic<Alerts*> g_alerts{&g_messageBoxes};
+
+// A box asked for by another thread, carried to the GUI thread as an event.
+class AlertRequest final : public QEvent {
+public:
+    static QEvent::Type type()
+    {
+        static const auto registered = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return registered;
+    }
+    AlertRequest(QWidget* owner, QString text, QString caption, AlertIcon icon)
+        : QEvent(type()), owner(owner), text(std::move(text)), caption(std::move(caption)), icon(icon)
+    {
+    }
+
+    QWidget* const owner;
+    const QString text;
+    const QString caption;
+    const AlertIcon icon;
+    std::promise<void> dismissed;
+};
+
+// Lives on the GUI thread and shows the boxes other threads ask for.
+class AlertRelay final : public QObject {
+public:
+    bool event(QEvent* e) override
+    {
+        acquireHandover(e);
+        if (e->type() != AlertRequest::type())
+            return QObject::event(e);
+        auto* request = static_cast<AlertRequest*>(e);
+        g_alerts.load()->show(request->owner, request->text, request->caption, request->icon);
+        request->dismissed.set_value();
+        return true;
+    }
+};
+
+AlertRelay* relay(QCoreApplication* app)
+{
+    static AlertRelay* const instance = [app] {
+        auto* r = new AlertRelay;
+        r->moveToThread(app->thread());
+        return r;
+    }();
+    return instance;
+}
 
 }  // namespace
 
@@ -45,10 +93,13 @@ void alert(QWidget* owner, const QString& text, const QString& caption, AlertIco
         g_alerts.load()->show(owner, text, caption, icon);
         return;
     }
-    QPointer<QWidget> guardedOwner(owner);
-    QMetaObject::invokeMethod(
-        app, [&] { g_alerts.load()->show(guardedOwner.data(), text, caption, icon); },
-        Qt::BlockingQueuedConnection);
+    // The owner must outlive the wait: the window joins the threads that raise
+    // messages before it goes away.
+    auto* request = new AlertRequest(owner, text, caption, icon);
+    std::future<void> dismissed = request->dismissed.get_future();
+    releaseHandover(request);
+    QCoreApplication::postEvent(relay(app), request);
+    dismissed.wait();
 }
 
 }  // namespace varno::app

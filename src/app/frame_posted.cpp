@@ -17,21 +17,21 @@ void postFrame(QObject* receiver, int kind, std::unique_ptr<link::FrameEvent> ev
                std::shared_ptr<link::FrameBacklog> backlog)
 {
     auto* posted = new FramePosted(kind, std::move(event), std::move(backlog));
-    releasePosted(receiver);
+    releaseHandover(posted);
     QCoreApplication::postEvent(receiver, posted);
 }
 
-void releasePosted([[maybe_unused]] QObject* receiver)
+void releaseHandover([[maybe_unused]] const void* object)
 {
 #if VARNO_TSAN
-    __tsan_release(receiver);
+    __tsan_release(const_cast<void*>(object));
 #endif
 }
 
-void acquirePosted([[maybe_unused]] QObject* receiver)
+void acquireHandover([[maybe_unused]] const void* object)
 {
 #if VARNO_TSAN
-    __tsan_acquire(receiver);
+    __tsan_acquire(const_cast<void*>(object));
 #endif
 }
 

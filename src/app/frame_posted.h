@@ -12,6 +12,9 @@ class QObject;
 
 namespace varno::app {
 
+void releaseHandover(const void* object);
+void acquireHandover(const void* object);
+
 class FramePosted final : public QEvent {
 public:
     static constexpr QEvent::Type kType = static_cast<QEvent::Type>(link::WM_FRAME_EVENT);
@@ -24,6 +27,7 @@ public:
     }
     ~FramePosted() override
     {
+        acquireHandover(this);
         if (m_backlog)
             m_backlog->handled();
     }
@@ -44,11 +48,11 @@ void postFrame(QObject* receiver, int kind, std::unique_ptr<link::FrameEvent> ev
 // A sink for the reception loops that posts every frame to `receiver`.
 link::FrameSink postingSink(QObject* receiver, std::shared_ptr<link::FrameBacklog> backlog = {});
 
-// The event queue hands a posted event over under a lock inside the toolkit's
-// library, where a thread sanitizer cannot see it. A poster marks a release on
-// the receiver after building the event; the receiver marks the acquire before
-// it reads an event. Both do nothing outside sanitizer builds.
-void releasePosted(QObject* receiver);
-void acquirePosted(QObject* receiver);
+// The toolkit hands an event from one thread to another under locks of its own
+// library, where a thread sanitizer cannot see them. The sender marks a release
+// on the object it hands over once it has built it; whoever reads it on the
+// other side marks the acquire first. Both do nothing outside sanitizer builds.
+void releaseHandover(const void* object);
+void acquireHandover(const void* object);
 
 }  // namespace varno::app

@@ -441,7 +441,7 @@ void CVARNODlg::UpdateData(bool fromControls)
 
 bool CVARNODlg::event(QEvent* e)
 {
-    acquirePosted(this);
+    acquireHandover(e);  // before anything reads an event another thread built
     if (e->type() == FramePosted::kType) {
         auto* posted = static_cast<FramePosted*>(e);
         OnFrameEvent(posted->kind, std::move(posted->event));

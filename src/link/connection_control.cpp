@@ -39,7 +39,7 @@ link::NotifyTarget windowTarget(QObject* window, const std::shared_ptr<link::Fra
     return {postingSink(window, backlog),
             [window](std::uint32_t wParam, std::int32_t lParam) {
                 auto* notice = new CommPosted(wParam, lParam);
-                releasePosted(window);
+                releaseHandover(notice);
                 QCoreApplication::postEvent(window, notice);
             },
             backlog};

@@ -27,11 +27,12 @@ using namespace std::chrono_literals;
 // Counts the frames reaching the window, by kind, and lets them through.
 class FrameCounter : public QObject {
 public:
-    bool eventFilter(QObject* watched, QEvent* e) override
+    bool eventFilter(QObject*, QEvent* e) override
     {
-        app::acquirePosted(watched);
-        if (e->type() == app::FramePosted::kType)
+        app::acquireHandover(e);
+        if (e->type() == app::FramePosted::kType) {
             ++byKind[static_cast<app::FramePosted*>(e)->kind];
+        }
         return false;
     }
     std::map<int, int> byKind;
