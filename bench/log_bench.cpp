@@ -8,34 +8,19 @@
 #include <QApplication>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "app/alerts.h"
 #include "app/main_window.h"
 #include "log/log_file.h"
 #include "log/log_lines.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 using namespace varno;
 
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "varno-bench-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr)
-            path = pattern;
-    }
-    ~TempDir()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::string path;
-};
+using testing::TempDir;
 
 template <class Body>
 void timeLines(benchmark::State& state, Body body)
@@ -52,7 +37,7 @@ void BM_RecordFrame(benchmark::State& state)
 {
     TempDir dir;
     app::CVARNODlg window;
-    window.workingDirectory = dir.path;
+    window.workingDirectory = dir.path();
     window.button(app::idc::Log)->click();
     if (window.loggingOn != 1) {
         state.SkipWithError("the log file did not open");
@@ -70,7 +55,7 @@ void BM_LineAndAppend(benchmark::State& state)
 {
     TempDir dir;
     log::LogFile file;
-    if (file.open(dir.path + "/bench.csv") != log::LogResult::Ok) {
+    if (file.open(dir.path() + "/bench.csv") != log::LogResult::Ok) {
         state.SkipWithError("the log file did not open");
         return;
     }
@@ -91,12 +76,3 @@ BENCHMARK(BM_LineAndAppend);
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

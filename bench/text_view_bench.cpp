@@ -7,40 +7,21 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QFont>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <fstream>
 #include <string>
 
 #include "app/main_window.h"
 #include "link/pause.h"
+#include "support/process_stats.h"
 
 namespace {
 
-// The resident set of this process, in kB, from /proc/self/status.
-long residentKb()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    }
-    return -1;
-}
-
-// CPU time of the process: on a shared machine it tells the echo's own cost
-// apart from the time the other processes took.
-double cpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
+using varno::bench::cpuSeconds;
+using varno::bench::residentKb;
 
 constexpr int kFrames = 200000;
 constexpr int kWindow = 20000;      // frames per measured stretch
@@ -110,14 +91,3 @@ BENCHMARK(EchoInRawTextMode)->Iterations(1)->UseManualTime()->Unit(benchmark::kM
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"), {QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -2,12 +2,11 @@
 // tags, saved as a PNG for the README. Usage: varno-shot <file.png>
 
 #include <QApplication>
-#include <QFont>
-#include <QStyle>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 
+#include "app/application.h"
 #include "app/frame_posted.h"
 #include "app/main_window.h"
 #include "link/frame_event.h"
@@ -19,11 +18,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     QApplication application(argc, argv);
-    // As in main.cpp: the classic look and the stand-ins for the template fonts.
-    if (QStyle* style = QApplication::setStyle(QStringLiteral("Windows")))
-        QApplication::setPalette(style->standardPalette());
-    QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"), {QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    QFont::insertSubstitutions(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans")});
+    varno::app::setUpApplication();
 
     varno::app::CVARNODlg window;
     window.show();

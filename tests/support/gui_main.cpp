@@ -1,17 +1,18 @@
-// main() of the widget tests: one QApplication for the whole run.
+// main() of the widget tests: one QApplication for the whole run, set up as
+// the program sets itself up.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QFont>
+
+#include "app/application.h"
 
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"), {QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    QFont::insertSubstitutions(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans")});
+    varno::app::setUpApplication();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,20 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QStyle>
+
+namespace varno::app {
+
+void setUpApplication()
+{
+    // The common controls without visual styles.
+    if (QStyle* style = QApplication::setStyle(QStringLiteral("Windows")))
+        QApplication::setPalette(style->standardPalette());
+    // The window templates were laid out for these faces; the metric-compatible
+    // Liberation fonts stand in for them on Linux.
+    QFont::insertSubstitutions(QStringLiteral("MS Shell Dlg"), {QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    QFont::insertSubstitutions(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans")});
+}
+
+}  // namespace varno::app
