@@ -56,7 +56,9 @@ double threadCpuMicroseconds()
     return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
 }
 
-void appendPoints(benchmark::State& state, bool legendChangesEveryTime)
+// `applyEvery`: the steps are brought into the point layer (as a paint does)
+// after this many points; 1 is the cost of a step applied on its own.
+void appendPoints(benchmark::State& state, bool legendChangesEveryTime, int applyEvery = 1)
 {
     Owner owner;
     varno::chart::COScopeCtrl chart;
@@ -67,19 +69,29 @@ void appendPoints(benchmark::State& state, bool legendChangesEveryTime)
         if (legendChangesEveryTime)
             owner.ids[7][5] = static_cast<char>('0' + i % 10);  // the eighth label changes
         chart.AppendPoint(varno::decode::kLegendDefaultColours[static_cast<std::size_t>(i % 8)], 120 + (i * 7) % 61);
-        ++i;
+        if (++i % applyEvery == 0)
+            benchmark::DoNotOptimize(chart.pointLayer().constBits());
     }
     const double elapsed = threadCpuMicroseconds() - start;
     state.counters["us_per_point"] = elapsed / static_cast<double>(state.iterations());
     state.SetItemsProcessed(state.iterations());
 }
 
-// The usual step: the legend's eight labels are the ones already drawn.
+// The usual step, applied on its own (a paint after every point): scroll and
+// dot; the legend's eight labels are the ones already drawn.
 void AppendPoint(benchmark::State& state)
 {
     appendPoints(state, false);
 }
 BENCHMARK(AppendPoint)->Unit(benchmark::kMicrosecond);
+
+// Points arriving faster than paints: one paint for every 16 points, their
+// steps applied together.
+void AppendPointSixteenPerPaint(benchmark::State& state)
+{
+    appendPoints(state, false, 16);
+}
+BENCHMARK(AppendPointSixteenPerPaint)->Unit(benchmark::kMicrosecond);
 
 // The worst step: the legend has changed, its eight labels are drawn again
 // (in operation this happens when a tag takes a slot).

@@ -210,9 +210,10 @@ void COScopeCtrl::Rebuild()
             drawOpaqueText(painter, metrics, QString::fromStdString(label.text), label.align, label.ref, grid, back);
     }
 
-    if (pointLayer.isNull())
-        pointLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
-    pointLayer.fill(back);
+    if (m_pointLayer.isNull())
+        m_pointLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
+    m_pointLayer.fill(back);
+    m_pendingDots.clear();
     update();
 }
 
@@ -229,14 +230,13 @@ void COScopeCtrl::AddGap(double value)
 void COScopeCtrl::Step(std::uint32_t dotColour, double value, bool withLegend)
 {
     currentValue = value;
-    if (!pointLayer.isNull()) {
-        PixelBuffer points = bufferOf(pointLayer);
-        copyWithin(points, scrollSource(plotRect, shiftPixels), scrollDestination(plotRect));
-        fillRect(points, clearedStrip(plotRect, shiftPixels), colourrefToPixel(backColour));
-        // Each dot stands alone: nothing joins it to the previous one.
-        const Point dot{plotRect.right - currentDotInset,
-                        valueToY(currentValue, lowerLimit, verticalScale, plotRect.bottom)};
-        drawDot(points, dot, colourrefToPixel(dotColour), plotInside(plotRect));
+    if (!m_pointLayer.isNull()) {
+        m_pendingDots.push_back({colourrefToPixel(dotColour), valueToY(currentValue, lowerLimit, verticalScale, plotRect.bottom)});
+        // Steps older than a plot's width have scrolled out of sight: an
+        // unpainted (hidden) chart keeps only what it would show.
+        const std::size_t visible = static_cast<std::size_t>(std::max(1, plotWidth / std::max(1, shiftPixels) + 2));
+        if (m_pendingDots.size() > 2 * visible)
+            m_pendingDots.erase(m_pendingDots.begin(), m_pendingDots.end() - static_cast<std::ptrdiff_t>(visible));
         if (withLegend)
             DrawLegend();
         previousValue = currentValue;
@@ -245,26 +245,56 @@ void COScopeCtrl::Step(std::uint32_t dotColour, double value, bool withLegend)
     update();
 }
 
+void COScopeCtrl::FlushSteps()
+{
+    if (m_pendingDots.empty() || m_pointLayer.isNull())
+        return;
+    const int steps = static_cast<int>(m_pendingDots.size());
+    const int shift = shiftPixels * steps;
+    PixelBuffer points = bufferOf(m_pointLayer);
+    copyWithin(points, scrollSource(plotRect, shift), scrollDestination(plotRect));
+    fillRect(points, clearedStrip(plotRect, shift), colourrefToPixel(backColour));
+    // Each dot stands alone: nothing joins it to the previous one. A dot drawn
+    // now where it would have scrolled to is clipped as the scroll clips it.
+    for (int i = 0; i < steps; ++i) {
+        const PendingDot& dot = m_pendingDots[static_cast<std::size_t>(i)];
+        const int x = plotRect.right - currentDotInset - shiftPixels * (steps - 1 - i);
+        drawDot(points, Point{x, dot.y}, dot.pixel, plotInside(plotRect));
+    }
+    m_pendingDots.clear();
+}
+
+const QImage& COScopeCtrl::pointLayer()
+{
+    FlushSteps();
+    return m_pointLayer;
+}
+
 void COScopeCtrl::DrawLegend()
 {
     if (m_owner == nullptr || backgroundLayer.isNull())
         return;
     // The last slot has no label: its colour is also that of every tag without a slot.
     const int labelled = std::max(0, m_owner->legendCount() - 1);
-    bool same = m_legendDrawn && m_drawnLegend.size() == static_cast<std::size_t>(labelled);
-    for (int slot = 0; same && slot < labelled; ++slot) {
+    if (!m_legendDrawn || m_drawnLegend.size() != static_cast<std::size_t>(labelled))
+        m_drawnLegend.assign(static_cast<std::size_t>(labelled), DrawnLabel{});
+    int firstChanged = m_legendDrawn ? labelled : 0;
+    for (int slot = 0; slot < labelled && firstChanged == labelled; ++slot) {
         const DrawnLabel& drawn = m_drawnLegend[static_cast<std::size_t>(slot)];
-        same = drawn.id == m_owner->legendId(slot) && drawn.colour == m_owner->legendColour(slot);
+        if (drawn.id != m_owner->legendId(slot) || drawn.colour != m_owner->legendColour(slot))
+            firstChanged = slot;
     }
-    if (same)
+    if (firstChanged == labelled && m_legendDrawn)
         return;
 
+    // Drawing every label again, in slot order, would change no pixel before
+    // the label in front of the first change: that one is drawn again because
+    // a wide label reaches into its neighbour's place.
     QPainter painter(&backgroundLayer);
     prepare(painter, m_font);
     const QFontMetrics metrics = painter.fontMetrics();
     const QColor back = toQColor(backColour);
-    m_drawnLegend.resize(static_cast<std::size_t>(labelled));
-    for (int slot = 0; slot < labelled; ++slot) {
+    for (int slot = std::max(0, firstChanged - 1); slot < labelled; ++slot) {
         DrawnLabel& drawn = m_drawnLegend[static_cast<std::size_t>(slot)];
         drawn.id = m_owner->legendId(slot);
         drawn.colour = m_owner->legendColour(slot);
@@ -278,17 +308,18 @@ void COScopeCtrl::DrawLegend()
 
 const QImage& COScopeCtrl::composedImage()
 {
-    if (backgroundLayer.isNull() || pointLayer.isNull()) {
+    if (backgroundLayer.isNull() || m_pointLayer.isNull()) {
         m_composed = QImage();
         return m_composed;
     }
+    FlushSteps();
     if (m_composed.size() != backgroundLayer.size())
         m_composed = QImage(backgroundLayer.size(), QImage::Format_RGB32);
     QPainter painter(&m_composed);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(0, 0, backgroundLayer);
     painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
-    painter.drawImage(0, 0, pointLayer);
+    painter.drawImage(0, 0, m_pointLayer);
     return m_composed;
 }
 

@@ -82,7 +82,9 @@ public:
     Rect plotRect;  // its left follows the widest value label (Rebuild)
     // Null until the first Rebuild; never re-created afterwards.
     QImage backgroundLayer;
-    QImage pointLayer;
+    // The scrolled dots, brought up to date first: steps are applied together
+    // when the layer is next looked at (a paint, usually).
+    const QImage& pointLayer();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -91,6 +93,11 @@ protected:
 private:
     void OnSize();
     void Step(std::uint32_t dotColour, double value, bool withLegend);
+    // Applies the steps taken since the layer was last brought up to date: one
+    // scroll for all of them, then their dots, oldest first. The same pixels
+    // as scrolling and drawing at every step, without moving the whole plot
+    // once per value.
+    void FlushSteps();
     void DrawLegend();
     void DrawEdge(QPainter& painter) const;
 
@@ -106,6 +113,13 @@ private:
     std::vector<DrawnLabel> m_drawnLegend;
     bool m_legendDrawn = false;
     QImage m_composed;
+    QImage m_pointLayer;
+    // Steps not yet applied to m_pointLayer: each dot's pixel and row.
+    struct PendingDot {
+        std::uint32_t pixel;
+        int y;
+    };
+    std::vector<PendingDot> m_pendingDots;
 };
 
 }  // namespace varno::chart

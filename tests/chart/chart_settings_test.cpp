@@ -26,7 +26,7 @@ const QString kNotIncreasing = QString::fromUtf8("La limite supérieure doit êt
 
 class ChartSettingsTest : public ChartTest {
 protected:
-    bool plotEmpty() { return litBounds(chart().pointLayer, chart().pointLayer.rect()).isEmpty(); }
+    bool plotEmpty() { return litBounds(chart().pointLayer(), chart().pointLayer().rect()).isEmpty(); }
     // Handles events until `done` holds or `ms` milliseconds have passed.
     static bool waitFor(const std::function<bool()>& done, int ms = 5000)
     {
@@ -185,7 +185,7 @@ TEST_F(ChartSettingsTest, EmptyStepsOnlyWhileNoFrameArrives)
     clock.restart();
     ASSERT_TRUE(waitFor([&] { return stepsSinceNewestDot(kRow) >= 3; }));
     EXPECT_GE(clock.elapsed(), 3 * kPeriod * 95 / 100);
-    EXPECT_TRUE(litBounds(chart().pointLayer, QRect(QPoint(newestX() - 1, 0), QPoint(551, 279))).isEmpty());
+    EXPECT_TRUE(litBounds(chart().pointLayer(), QRect(QPoint(newestX() - 1, 0), QPoint(551, 279))).isEmpty());
     EXPECT_NE(window->xSyncTimerId, 0);
 
     // A frame puts the next dot at the edge again.

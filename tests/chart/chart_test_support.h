@@ -48,7 +48,7 @@ protected:
     const chart::Rect& plot() { return chart().plotRect; }
     // The x of the newest dot's centre.
     int newestX() { return plot().right - chart().currentDotInset; }
-    QRgb point(int x, int y) { return chart().pointLayer.pixel(x, y); }
+    QRgb point(int x, int y) { return chart().pointLayer().pixel(x, y); }
     QRgb background(int x, int y) { return chart().backgroundLayer.pixel(x, y); }
     // What the screen shows of the client area, through a real paint.
     QImage screenClient()
@@ -63,7 +63,7 @@ protected:
     // The colour of the newest dot in the point layer (black when there is none).
     QRgb newestDotColour()
     {
-        const QImage& layer = chart().pointLayer;
+        const QImage& layer = chart().pointLayer();
         for (int y = 0; y < layer.height(); ++y)
             if (layer.pixel(newestX(), y) != kBlack)
                 return layer.pixel(newestX(), y);

@@ -20,7 +20,7 @@ protected:
     // True when nothing is drawn in the point layer's column `x` inside the plot.
     bool columnEmpty(int x)
     {
-        return litBounds(chart().pointLayer, QRect(x, plot().top, 1, plot().bottom - plot().top)).isEmpty();
+        return litBounds(chart().pointLayer(), QRect(x, plot().top, 1, plot().bottom - plot().top)).isEmpty();
     }
     QRgb slotColour(int slot) { return pixelOf(window->legendColours[static_cast<std::size_t>(slot)]); }
 };
@@ -60,10 +60,10 @@ TEST_F(FramePointsTest, FilteredFramesAddNoPoint)
     postReader("000015", 150);
     EXPECT_EQ(dotAt(newestX(), 150), slotColour(0));
 
-    const QImage before = chart().pointLayer;
+    const QImage before = chart().pointLayer();
     postReader("000021", 160);
     postFrame(FRAME_KIND_DEBUG, "96 A0 -0A 000021");
-    EXPECT_EQ(chart().pointLayer, before);
+    EXPECT_EQ(chart().pointLayer(), before);
 }
 
 }  // namespace

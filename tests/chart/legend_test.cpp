@@ -96,7 +96,7 @@ TEST_F(LegendTest, OnlyValuesWithinTheLimitsArePlottedAndTakeSlots)
     postReader("0A1B2C", 119);
     postReader("0A1B2C", 181);
     EXPECT_TRUE(legendEmpty());
-    EXPECT_TRUE(litBounds(chart().pointLayer, chart().pointLayer.rect()).isEmpty());
+    EXPECT_TRUE(litBounds(chart().pointLayer(), chart().pointLayer().rect()).isEmpty());
     EXPECT_EQ(fieldText(app::idc::P1), "181");  // shown all the same
 
     postReader("0A1B2C", 120);
@@ -114,7 +114,7 @@ TEST_F(LegendTest, ResetEmptiesTheLegendAndThePlot)
 
     EXPECT_TRUE(legendEmpty());
     EXPECT_EQ(window->legendColours[0], kColours[0]);
-    EXPECT_TRUE(litBounds(chart().pointLayer, chart().pointLayer.rect()).isEmpty());
+    EXPECT_TRUE(litBounds(chart().pointLayer(), chart().pointLayer().rect()).isEmpty());
     EXPECT_TRUE(litBounds(chart().backgroundLayer, QRect(52, 240, 110, 14)).isEmpty());
 
     postReader("0A1B3D", 150);  // starts again at the first colour

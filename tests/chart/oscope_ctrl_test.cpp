@@ -44,9 +44,9 @@ TEST_F(ScopeChartTest, StandsOverItsFrameWithTheStartUpConfiguration)
     EXPECT_EQ(c.shiftPixels, 4);
 
     EXPECT_EQ(c.backgroundLayer.size(), QSize(552, 280));
-    EXPECT_EQ(c.pointLayer.size(), QSize(552, 280));
+    EXPECT_EQ(c.pointLayer().size(), QSize(552, 280));
     EXPECT_TRUE(c.testAttribute(Qt::WA_OpaquePaintEvent));
-    EXPECT_TRUE(litBounds(c.pointLayer, c.pointLayer.rect()).isEmpty());
+    EXPECT_TRUE(litBounds(c.pointLayer(), c.pointLayer().rect()).isEmpty());
 }
 
 TEST_F(ScopeChartTest, BackgroundHoldsFrameGridTriggerAndLabels)
@@ -104,20 +104,20 @@ TEST_F(ScopeChartTest, DotsAtTheLimitsCentreOnTheBottomAndTopLines)
 {
     // The lower limit: centre on the bottom line, the part below it cut.
     chart().AppendPoint(kRed, 120);
-    EXPECT_EQ(litBounds(chart().pointLayer, chart().pointLayer.rect()), QRect(QPoint(537, 252), QPoint(542, 255)));
+    EXPECT_EQ(litBounds(chart().pointLayer(), chart().pointLayer().rect()), QRect(QPoint(537, 252), QPoint(542, 255)));
     EXPECT_EQ(point(newestX(), 255), pixelOf(kRed));
 
     // The upper limit: (180 - 120) × 245 / 60 falls just short of 245, so the
     // centre is one pixel below the top line; nothing reaches above it.
     chart().Rebuild();
     chart().AppendPoint(kRed, 180);
-    EXPECT_EQ(litBounds(chart().pointLayer, chart().pointLayer.rect()), QRect(QPoint(537, 11), QPoint(542, 13)));
+    EXPECT_EQ(litBounds(chart().pointLayer(), chart().pointLayer().rect()), QRect(QPoint(537, 11), QPoint(542, 13)));
 
     // A value inside: a whole round dot of 6 × 6 pixels less its corners.
     chart().Rebuild();
     chart().AppendPoint(kRed, 150);  // y = 255 - trunc(122.5) = 133
-    EXPECT_EQ(litBounds(chart().pointLayer, chart().pointLayer.rect()), QRect(QPoint(537, 130), QPoint(542, 135)));
-    EXPECT_EQ(countPixels(chart().pointLayer, chart().pointLayer.rect(), pixelOf(kRed)), 32);
+    EXPECT_EQ(litBounds(chart().pointLayer(), chart().pointLayer().rect()), QRect(QPoint(537, 130), QPoint(542, 135)));
+    EXPECT_EQ(countPixels(chart().pointLayer(), chart().pointLayer().rect(), pixelOf(kRed)), 32);
     EXPECT_EQ(screenClient().pixel(newestX(), 133), pixelOf(kRed));
 }
 
@@ -125,7 +125,7 @@ TEST_F(ScopeChartTest, EachStepScrollsTheDotsLeftWithoutJoiningThem)
 {
     chart().AppendPoint(kRed, 130);    // y = 255 - 40 = 215
     chart().AppendPoint(kGreen, 170);  // y = 255 - 204 = 51
-    const QImage& points = chart().pointLayer;
+    const QImage& points = chart().pointLayer();
     EXPECT_EQ(litBounds(points, points.rect(), kBlack), QRect(QPoint(533, 48), QPoint(542, 217)));
     EXPECT_EQ(countPixels(points, points.rect(), pixelOf(kRed)), 32);  // the whole dot, moved by 4
     EXPECT_EQ(point(536, 215), pixelOf(kRed));
@@ -135,7 +135,31 @@ TEST_F(ScopeChartTest, EachStepScrollsTheDotsLeftWithoutJoiningThem)
     // The plot holds 125 steps: then the first dots have left it, leaving nothing behind.
     for (int i = 0; i < 125; ++i)
         chart().AddGap(70);
-    EXPECT_TRUE(litBounds(points, points.rect()).isEmpty());
+    EXPECT_TRUE(litBounds(chart().pointLayer(), points.rect()).isEmpty());
+}
+
+TEST_F(ScopeChartTest, StepsAppliedTogetherDrawWhatStepsAppliedOneByOneDraw)
+{
+    // Values in and out of range, gaps, and more steps than the plot holds.
+    std::vector<std::pair<std::uint32_t, double>> steps;
+    for (int i = 0; i < 300; ++i)
+        steps.emplace_back(i % 5 == 0 ? 0xFFFFFFu : kRed + static_cast<std::uint32_t>(i), 110 + (i * 37) % 80);
+    auto run = [&](int applyEvery) {
+        chart().Rebuild();
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            if (steps[i].first == 0xFFFFFFu)
+                chart().AddGap(steps[i].second);
+            else
+                chart().AppendPoint(steps[i].first, steps[i].second);
+            if ((i + 1) % static_cast<std::size_t>(applyEvery) == 0)
+                chart().pointLayer();
+        }
+        return chart().pointLayer().copy();
+    };
+    const QImage oneByOne = run(1);
+    EXPECT_FALSE(litBounds(oneByOne, oneByOne.rect()).isEmpty());
+    for (int applyEvery : {2, 7, 130, 1000})
+        EXPECT_EQ(run(applyEvery), oneByOne) << applyEvery;
 }
 
 TEST_F(ScopeChartTest, NothingOfADotLeavesThePlot)
@@ -145,7 +169,7 @@ TEST_F(ScopeChartTest, NothingOfADotLeavesThePlot)
         chart().AppendPoint(kRed, v);
     const chart::Rect inside = chart::plotInside(plot());
     const QRect insideRect(QPoint(inside.left, inside.top), QPoint(inside.right - 1, inside.bottom - 1));
-    EXPECT_TRUE(insideRect.contains(litBounds(chart().pointLayer, chart().pointLayer.rect())));
+    EXPECT_TRUE(insideRect.contains(litBounds(chart().pointLayer(), chart().pointLayer().rect())));
 
     // On the screen, everything around the plot's inside is the background layer.
     const QImage screen = screenClient();
@@ -165,7 +189,7 @@ TEST_F(ScopeChartTest, GapLeavesAnEmptyColumnAndNoLegend)
     chart().AppendPoint(kRed, 150);
     chart().AppendPoint(kRed, 150);
     chart().AddGap(70);  // as the X synchronisation does: 50 below the lower limit
-    EXPECT_TRUE(litBounds(chart().pointLayer, QRect(QPoint(539, 0), QPoint(551, 279))).isEmpty());
+    EXPECT_TRUE(litBounds(chart().pointLayer(), QRect(QPoint(539, 0), QPoint(551, 279))).isEmpty());
     EXPECT_EQ(point(538, 133), pixelOf(kRed));  // the last dot, whole
     EXPECT_EQ(chart().previousValue, 70.0);
 
@@ -247,7 +271,7 @@ TEST(ScopeChartAlone, StepsBeforeCreationOnlyTakeTheValue)
     chart.Rebuild();
     EXPECT_EQ(chart.currentValue, 7.0);
     EXPECT_EQ(chart.previousValue, 0.0);
-    EXPECT_TRUE(chart.pointLayer.isNull());
+    EXPECT_TRUE(chart.pointLayer().isNull());
     EXPECT_TRUE(chart.composedImage().isNull());
     EXPECT_FALSE(chart.grab().isNull());  // paints its background
 }
@@ -261,7 +285,26 @@ TEST(ScopeChartAlone, WithoutAnOwnerItDrawsNoTriggerAndNoLegend)
     EXPECT_EQ(chart.parentWidget(), &parent);
     chart.AppendPoint(kRed, 0);
     EXPECT_EQ(countPixels(chart.backgroundLayer, chart.backgroundLayer.rect(), kYellow), 0);
-    EXPECT_EQ(chart.pointLayer.pixel(chart.plotRect.right - 2, 133), pixelOf(kRed));  // limits -10..10
+    EXPECT_EQ(chart.pointLayer().pixel(chart.plotRect.right - 2, 133), pixelOf(kRed));  // limits -10..10
+}
+
+TEST_F(ScopeChartTest, LegendGrownSlotBySlotLooksAsIfDrawnAtOnce)
+{
+    // Debug keys are wider than a slot's place and reach into the next one.
+    const char* keys[] = {"0A1B2C/1", "0A1B2C/2", "4A0B", "0C4410", "31C0DE/1", "31C0DE/2", "10F00E", "2210A5"};
+    chart().Rebuild();
+    for (const char* key : keys) {
+        window->ReserveLegendSlot(key);
+        chart().AppendPoint(kRed, 150);
+    }
+    const QImage grown = chart().backgroundLayer.copy();
+
+    window->ResetLegend();
+    chart().Rebuild();
+    for (const char* key : keys)
+        window->ReserveLegendSlot(key);
+    chart().AppendPoint(kRed, 150);
+    EXPECT_EQ(chart().backgroundLayer, grown);
 }
 
 TEST_F(ScopeChartTest, DegenerateLimitsDrawSafely)
