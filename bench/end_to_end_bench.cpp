@@ -21,6 +21,7 @@
 #include "link/pause.h"
 #include "support/loopback_server.h"
 #include "support/process_stats.h"
+#include "support/window_watch.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -48,29 +49,6 @@ std::string makeStream()
     return stream;
 }
 
-// Counts the frames the window handles, and lets them through.
-class FrameCounter : public QObject {
-public:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        app::acquireHandover(e);
-        if (e->type() == app::FramePosted::kType)
-            ++frames;
-        return false;
-    }
-    long frames = 0;
-};
-
-class CountingAlerts final : public app::Alerts {
-public:
-    void show(QWidget*, const QString& text, const QString&, app::AlertIcon) override
-    {
-        ++shown;
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    int shown = 0;
-};
-
 long countLines(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -86,7 +64,7 @@ void TcpToLoggedAndPlotted(benchmark::State& state)
     const std::string stream = makeStream();
     for (auto _ : state) {
         testing::TempDir dir;
-        CountingAlerts alerts;
+        bench::CountingAlerts alerts;
         app::setAlerts(&alerts);
         link::setPauseScale(0);
         testing::LoopbackServer server;
@@ -94,7 +72,7 @@ void TcpToLoggedAndPlotted(benchmark::State& state)
         app::CVARNODlg window;
         window.workingDirectory = dir.path();
         window.show();
-        FrameCounter counter;
+        bench::FrameCounter counter;
         window.installEventFilter(&counter);
         window.button(app::idc::Log)->click();
         window.tcpSelected = true;

@@ -28,33 +28,12 @@
 #include "app/main_window.h"
 #include "link/pause.h"
 #include "support/process_stats.h"
+#include "support/window_watch.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using namespace varno;
-
-class FrameCounter : public QObject {
-public:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        app::acquireHandover(e);
-        if (e->type() == app::FramePosted::kType)
-            ++frames;
-        return false;
-    }
-    long long frames = 0;
-};
-
-class CountingAlerts final : public app::Alerts {
-public:
-    void show(QWidget*, const QString& text, const QString&, app::AlertIcon) override
-    {
-        ++shown;
-        std::fprintf(stderr, "message box: %s\n", qPrintable(text));
-    }
-    int shown = 0;
-};
 
 // Starts the simulator; its first line on standard output is the address it
 // listens on. Returns the port, 0 on failure.
@@ -112,7 +91,7 @@ int main(int argc, char** argv)
     app::setUpApplication();
 
     testing::TempDir logs;
-    CountingAlerts alerts;
+    bench::CountingAlerts alerts;
     app::setAlerts(&alerts);
     link::setPauseScale(0);
 
@@ -126,7 +105,7 @@ int main(int argc, char** argv)
     auto window = std::make_unique<app::CVARNODlg>();
     window->workingDirectory = logs.path();
     window->show();
-    FrameCounter counter;
+    bench::FrameCounter counter;
     window->installEventFilter(&counter);
     window->button(app::idc::Log)->click();
     window->tcpSelected = true;

@@ -355,23 +355,31 @@ std::int32_t CSerial::Write(const void* data, std::size_t size, std::size_t* wri
             code = fail(errno);
             break;
         }
-        const int revents = waitDevice(POLLOUT, overlapped, timeoutMs, start);
-        if (revents < 0) {
-            code = fail(errno);
+        if (!awaitTransfer(POLLOUT, overlapped, timeoutMs, start, code))
             break;
-        }
-        if (revents == 0) {
-            code = overlapped != nullptr && overlapped->stopped ? kResultOk : kResultTimeout;
-            break;
-        }
-        if ((revents & kGone) != 0 && (revents & POLLOUT) == 0) {
-            code = fail(EIO);
-            break;
-        }
     }
     if (written != nullptr)
         *written = done;
     return result(code);
+}
+
+bool CSerial::awaitTransfer(short events, Overlapped* overlapped, std::uint32_t timeoutMs, std::int64_t startMs,
+                            std::int32_t& code)
+{
+    const int revents = waitDevice(events, overlapped, timeoutMs, startMs);
+    if (revents < 0) {
+        code = fail(errno);
+        return false;
+    }
+    if (revents == 0) {
+        code = overlapped != nullptr && overlapped->stopped ? kResultOk : kResultTimeout;
+        return false;
+    }
+    if ((revents & kGone) != 0 && (revents & events) == 0) {
+        code = fail(EIO);
+        return false;
+    }
+    return true;
 }
 
 long CSerial::readQueued(void* buffer, std::size_t size) const
@@ -419,19 +427,8 @@ std::int32_t CSerial::Read(void* buffer, std::size_t size, std::size_t* read, Ov
             break;
         if (n > 0)
             continue;
-        const int revents = waitDevice(POLLIN, overlapped, timeoutMs, start);
-        if (revents < 0) {
-            code = fail(errno);
+        if (!awaitTransfer(POLLIN, overlapped, timeoutMs, start, code))
             break;
-        }
-        if (revents == 0) {
-            code = overlapped != nullptr && overlapped->stopped ? kResultOk : kResultTimeout;
-            break;
-        }
-        if ((revents & kGone) != 0 && (revents & POLLIN) == 0) {
-            code = fail(EIO);
-            break;
-        }
     }
     if (read != nullptr)
         *read = done;

@@ -153,6 +153,10 @@ private:
     // descriptor is readable or the deadline passes. Returns the device's
     // revents, 0 on timeout or stop, -1 with errno on failure.
     int waitDevice(short events, Overlapped* overlapped, std::uint32_t timeoutMs, std::int64_t startMs);
+    // waitDevice for a transfer under way: true to go on with it; false when it
+    // ends here, with its result in `code` (timeout, stop, failure, hang-up).
+    bool awaitTransfer(short events, Overlapped* overlapped, std::uint32_t timeoutMs, std::int64_t startMs,
+                       std::int32_t& code);
 
     std::atomic<int> readMode{kReadNonBlocking};
     char eventCharacter = 0;

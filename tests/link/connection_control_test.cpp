@@ -62,24 +62,6 @@ protected:
         window->FillPortList();
     }
     QAbstractButton* openButton() const { return window->button(idc::Open); }
-    void clickOpen()
-    {
-        openButton()->click();
-        processEvents();
-    }
-    // Handles events until `condition` holds or time runs out.
-    bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 3s)
-    {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
-            processEvents();
-            if (condition())
-                return true;
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            QThread::msleep(2);
-        }
-    }
     void expectClosed()
     {
         EXPECT_EQ(window->linkOpen, 0);

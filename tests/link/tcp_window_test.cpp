@@ -68,24 +68,6 @@ protected:
     }
 
     QAbstractButton* openButton() const { return window->button(idc::Open); }
-    void clickOpen()
-    {
-        openButton()->click();
-        processEvents();
-    }
-
-    bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s)
-    {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        for (;;) {
-            processEvents();
-            if (condition())
-                return true;
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            QThread::msleep(2);
-        }
-    }
 
     void expectClosedState()
     {

@@ -1,6 +1,9 @@
 #include "support/window_fixture.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QLineEdit>
 
 #include "app/frame_posted.h"
@@ -51,6 +54,26 @@ void WindowTest::processEvents()
 {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
+}
+
+bool WindowTest::waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        processEvents();
+        if (condition())
+            return true;
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QThread::msleep(2);
+    }
+}
+
+void WindowTest::clickOpen()
+{
+    window->button(app::idc::Open)->click();
+    processEvents();
 }
 
 std::string WindowTest::fieldText(int id) const

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,11 @@ protected:
     void postFrame(int kind, const std::string& text);
     // Handles every posted event and pending timer callback.
     static void processEvents();
+    // Handles events until `condition` holds; false when it still does not
+    // after `timeoutMs`.
+    static bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+    // A click on "Ouvrir", and the events it leads to.
+    void clickOpen();
     // The text an edit shows, as Windows-1252 bytes.
     std::string fieldText(int id) const;
 
