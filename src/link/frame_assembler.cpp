@@ -36,6 +36,31 @@ const char* FrameAssembler::appendReaderRun(const char* p, const char* end)
     return p + room + 1;
 }
 
+const char* FrameAssembler::slideIdleRun(const char* p, const char* end)
+{
+    const char* q = p;
+    while (q < end && !isSpecial(*q))
+        ++q;
+    if (p == q)
+        return q;
+    // Right after a ']' the window may hold the whole frame: its first cut keeps
+    // positions 1 to 6, not the last six, so that byte goes the usual way.
+    if (m_pending.size() > 6) {
+        int kind = 0;
+        feed(static_cast<unsigned char>(*p++), kind);
+    }
+    // From six or fewer, byte after byte leaves the last six bytes seen.
+    const auto run = static_cast<std::size_t>(q - p);
+    if (run >= 6) {
+        m_pending.assign(q - 6, 6);
+    } else {
+        m_pending.append(p, run);
+        if (m_pending.size() > 6)
+            m_pending.erase(0, m_pending.size() - 6);
+    }
+    return q;
+}
+
 std::unique_ptr<FrameEvent> FrameAssembler::feed(unsigned char c, int& kind)
 {
     switch (c) {

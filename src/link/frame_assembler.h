@@ -37,6 +37,8 @@ public:
         while (p < end) {
             if (m_mode == ReaderFrame)
                 p = appendReaderRun(p, end);  // the body of a reader frame, at once
+            else if (m_mode == Idle)
+                p = slideIdleRun(p, end);  // line noise between frames, at once
             if (p == end)
                 break;
             int kind = 0;
@@ -53,6 +55,9 @@ private:
     // In ReaderFrame mode: appends the ordinary bytes from `p` on, up to the next
     // special byte or the cap, and returns where it stopped.
     const char* appendReaderRun(const char* p, const char* end);
+    // In Idle mode: slides the window over the ordinary bytes from `p` on, up to
+    // the next special byte, and returns where it stopped.
+    const char* slideIdleRun(const char* p, const char* end);
     std::unique_ptr<FrameEvent> produce();
 
     Mode m_mode = Idle;

@@ -15,7 +15,7 @@
 
 #include "app/frame_posted.h"
 #include "link/serial.h"
-#include "pty_pair.h"
+#include "support/pty_pair.h"
 #include "support/window_fixture.h"
 
 namespace varno::testing {

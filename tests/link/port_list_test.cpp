@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "link/port_list.h"
-#include "pty_pair.h"
+#include "support/pty_pair.h"
 
 namespace varno::link {
 namespace {

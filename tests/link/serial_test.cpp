@@ -23,7 +23,7 @@
 #include "link/line_settings.h"
 #include "link/pause.h"
 #include "link/serial_wnd.h"
-#include "pty_pair.h"
+#include "support/pty_pair.h"
 
 namespace varno::link {
 namespace {

@@ -20,7 +20,8 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "scratch_mount.h"
+#include "support/file_size_limit.h"
+#include "support/scratch_mount.h"
 #include "support/temp_dir.h"
 #include "support/test_clock.h"
 #include "support/window_fixture.h"
@@ -235,30 +236,6 @@ TEST_F(LogTest, AFileThatCannotBeOpenedLeavesLoggingOff)
     ::close(holder);
     EXPECT_EQ(readBytes(dir.file(name)), "another logger's line\r\n");
 }
-
-// Ignores SIGXFSZ and limits the size of the files this process writes, for the
-// length of one test, so that a write past the limit is cut short and the next
-// one fails with EFBIG.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &m_previous);
-        rlimit limit = m_previous;
-        limit.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        m_previousHandler = ::signal(SIGXFSZ, SIG_IGN);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_previous);
-        ::signal(SIGXFSZ, m_previousHandler);
-    }
-
-private:
-    rlimit m_previous{};
-    sighandler_t m_previousHandler = SIG_DFL;
-};
 
 struct WriteFault {
     const char* name;

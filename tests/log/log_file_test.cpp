@@ -15,7 +15,7 @@
 #include <string>
 
 #include "log/log_file.h"
-#include "scratch_mount.h"
+#include "support/scratch_mount.h"
 #include "support/temp_dir.h"
 
 namespace varno::log {
