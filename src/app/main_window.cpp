@@ -447,11 +447,31 @@ bool CVARNODlg::event(QEvent* e)
         OnFrameEvent(posted->kind, std::move(posted->event));
         return true;
     }
+    if (e->type() == QEvent::UpdateRequest) {
+        // The toolkit asks once for every change since the last paint and
+        // keeps what changed until the paint comes, so a request put off
+        // here is answered by the timer.
+        if (m_paintTimer.isActive())
+            return true;
+        const qint64 since = m_sincePaint.isValid() ? m_sincePaint.elapsed() : kPaintIntervalMs;
+        if (since < kPaintIntervalMs) {
+            m_paintTimer.start(static_cast<int>(kPaintIntervalMs - since), Qt::PreciseTimer, this);
+            return true;
+        }
+        m_sincePaint.start();
+    }
     return QDialog::event(e);
 }
 
 void CVARNODlg::timerEvent(QTimerEvent* e)
 {
+    if (e->timerId() == m_paintTimer.timerId()) {
+        m_paintTimer.stop();
+        m_sincePaint.start();
+        QEvent request(QEvent::UpdateRequest);
+        QDialog::event(&request);
+        return;
+    }
     OnXSyncTick(e->timerId());
     QDialog::timerEvent(e);
 }

@@ -6,7 +6,9 @@
 // Threads: everything here runs on the GUI thread. Reception threads reach the
 // window only by posting FramePosted events (type 1066).
 
+#include <QBasicTimer>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <array>
 #include <cstdint>
 #include <map>
@@ -219,6 +221,14 @@ private:
 
     std::map<int, QWidget*> m_controls;
     bool m_exchanging = false;  // notifications raised by the data exchange are ignored
+
+    // Paints of the window at most every kPaintIntervalMs: a reader sends up to
+    // some 800 frames a second, each of which changes the chart and the fields,
+    // and nobody reads a display faster than this. Frames are handled at once;
+    // only their painting waits.
+    static constexpr int kPaintIntervalMs = 40;
+    QBasicTimer m_paintTimer;  // runs while a paint waits for its turn
+    QElapsedTimer m_sincePaint;
     bool m_destroyed = false;
 
     // Tag identifier filter (app/tag_filter.cpp): the shared bodies of the

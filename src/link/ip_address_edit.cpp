@@ -26,14 +26,14 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent)
         layout->addWidget(field, 1);
         m_fields[i] = field;
         // Three digits typed: on to the next field, as such controls do.
-        if (i + 1 < m_fields.size()) {
-            connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
-                if (text.size() == 3) {
-                    m_fields[i + 1]->setFocus();
-                    m_fields[i + 1]->selectAll();
-                }
-            });
-        }
+        connect(field, &QLineEdit::textEdited, this, [this, i](const QString& text) {
+            m_advancedTo = -1;
+            if (text.size() == 3 && i + 1 < m_fields.size()) {
+                m_fields[i + 1]->setFocus();
+                m_fields[i + 1]->selectAll();
+                m_advancedTo = static_cast<int>(i + 1);
+            }
+        });
     }
     setFocusProxy(m_fields[0]);
 }
@@ -72,11 +72,21 @@ bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event)
     auto* field = qobject_cast<QLineEdit*>(watched);
     if (field == nullptr)
         return QWidget::eventFilter(watched, event);
-    if (event->type() == QEvent::FocusOut && field->text().toInt() > 255)
-        field->setText(QStringLiteral("255"));  // a field holds a byte
+    if (event->type() == QEvent::FocusOut) {
+        if (field->text().toInt() > 255)
+            field->setText(QStringLiteral("255"));  // a field holds a byte
+        if (m_advancedTo >= 0 && field == m_fields[static_cast<std::size_t>(m_advancedTo)])
+            m_advancedTo = -1;
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Period || key == Qt::Key_Comma) {
+            // The separator of a full field that moved on by itself: the
+            // operator is already where the dot would take them.
+            if (m_advancedTo >= 0 && field == m_fields[static_cast<std::size_t>(m_advancedTo)]) {
+                m_advancedTo = -1;
+                return true;
+            }
             for (std::size_t i = 0; i + 1 < m_fields.size(); ++i) {
                 if (m_fields[i] == field) {
                     m_fields[i + 1]->setFocus();

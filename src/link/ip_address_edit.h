@@ -28,6 +28,9 @@ protected:
 
 private:
     std::array<QLineEdit*, 4> m_fields{};
+    // The field just entered after three digits filled the one before it,
+    // while nothing has been typed into it yet; -1 for none.
+    int m_advancedTo = -1;
 };
 
 }  // namespace varno::link

@@ -152,16 +152,27 @@ void TcpConnection::receive()
         if (m_messages)
             m_messages(message);
     };
+    // A block shorter than the buffer emptied the socket's queue: the next
+    // receive would only say so, so wait for data first (a reader's frames
+    // mostly come one by one).
+    bool drained = false;
     for (;;) {
         if (m_backlog && !m_backlog->waitForRoom(m_stopFd))
             return;  // asked to stop while the window was behind
-        const ssize_t n = ::recv(m_socket, m_buffer, sizeof m_buffer, 0);
+        ssize_t n = -1;
+        int error = EAGAIN;
+        if (!drained) {
+            n = ::recv(m_socket, m_buffer, sizeof m_buffer, 0);
+            error = errno;
+        }
+        drained = false;
         if (n > 0) {
             m_assembler.feed(std::string_view(m_buffer, static_cast<std::size_t>(n)), m_frames);
+            drained = n < static_cast<ssize_t>(sizeof m_buffer);
         } else if (n == 0) {
             lost("Connection Closed.\n");
             return;
-        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        } else if (error == EAGAIN || error == EWOULDBLOCK) {
             // Nothing queued: sleep until data, a hang-up or a stop request.
             pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
             if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
@@ -170,10 +181,10 @@ void TcpConnection::receive()
             }
             if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
                 continue;  // receive first: a block that came with the request is still framed
-        } else if (errno == EINTR) {
+        } else if (error == EINTR) {
             continue;
         } else {
-            lost(errno == ECONNRESET ? "Connection Closed.\n" : "Connection Error.\n");
+            lost(error == ECONNRESET ? "Connection Closed.\n" : "Connection Error.\n");
             return;
         }
         if (m_stopRequested.load())

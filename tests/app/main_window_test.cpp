@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +19,8 @@
 #include "app/about_dialog.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
+#include "chart/oscope_ctrl.h"
+#include "link/frame_event.h"
 #include "support/window_fixture.h"
 
 namespace varno::testing {
@@ -175,6 +178,45 @@ TEST_F(MainWindowTest, DataExchangeWritesOnlyChangedEditsAndReadsThemBack)
     window->UpdateData(true);
     EXPECT_EQ(window->filterHighText, "\xe9\x80");  // Windows-1252 bytes
     EXPECT_EQ(window->filterOn, 1);
+}
+
+// A reader's frames come one by one, each handled in its own turn of the event
+// loop; the window is painted at a bounded pace all the same, and the last
+// frame's picture still reaches the screen once the stream stops.
+TEST_F(MainWindowTest, FramesOneByOneArePaintedAtABoundedPace)
+{
+    struct PaintCounter : QObject {
+        const chart::COScopeCtrl* chart = nullptr;
+        int paints = 0;
+        double paintedValue = 0;  // the newest value on the screen
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint) {
+                ++paints;
+                paintedValue = chart->currentValue;
+            }
+            return false;
+        }
+    } counter;
+    counter.chart = window->chart;
+    QTest::qWait(100);
+    window->chart->installEventFilter(&counter);
+    QElapsedTimer clock;
+    clock.start();
+    std::string last;
+    for (int i = 0; i < 150; ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%02X0A1B2CABCD", 120 + i % 60);
+        last = text;
+        postFrame(link::FRAME_KIND_READER, last);
+        QTest::qWait(1);
+    }
+    const qint64 elapsed = clock.elapsed();
+    // One paint every 40 ms at most, give or take the first and the last.
+    EXPECT_LE(counter.paints, elapsed / 40 + 2) << "in " << elapsed << " ms";
+    EXPECT_EQ(fieldText(idc::Frame), "[" + last + "]");  // every frame handled at once all the same
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paintedValue == 120 + 149 % 60; }, 1000));
+    window->chart->removeEventFilter(&counter);
 }
 
 TEST_F(MainWindowTest, EscapeEndsTheProgram)

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QTest>
 
 #include "app/alerts.h"
 #include "link/config_tcpip.h"
@@ -88,6 +90,36 @@ TEST_F(ConfigTcpipTest, OkTakesTheAddressAndThePort)
         EXPECT_EQ(dialog.port, 2001u);
     }
     EXPECT_TRUE(alerts.shown.empty());
+}
+
+// An address typed as the operator writes it, dots and all, whatever the
+// fields held before: three digits move on to the next field by themselves,
+// and the dot typed right after must not skip a field.
+TEST_F(ConfigTcpipTest, TypedAddressesLandInTheirFields)
+{
+    struct Case {
+        const char* typed;
+        std::uint32_t address;
+    };
+    const Case cases[] = {
+        {"192.168.1.20", 0xC0A80114},
+        {"10.0.0.7", 0x0A000007},
+        {"127.0.0.1", 0x7F000001},
+        {"172.16.254.3", 0xAC10FE03},
+    };
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    for (const Case& c : cases) {
+        dialog.addressControl->setAddress(0x01020304);
+        dialog.addressControl->field(0)->setFocus();
+        dialog.addressControl->field(0)->selectAll();
+        for (const char* p = c.typed; *p != '\0'; ++p) {
+            QWidget* target = QApplication::focusWidget();
+            ASSERT_NE(target, nullptr) << c.typed;
+            QTest::keyClick(target, *p);
+        }
+        EXPECT_EQ(dialog.addressControl->address(), c.address) << c.typed;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""VARNO's CPU use and peak memory against a reader at 115200 baud.
+
+Drives the real program as the end-to-end test does (a virtual display of its
+own, synthetic clicks): TCP/IP to the simulator streaming 820 frames per second,
+logging on, the chart drawing every frame. Once frames flow, measures the
+program's CPU time from /proc/<pid>/stat (utime + stime) over the given
+seconds, and reads its peak resident set (VmHWM) at the end.
+
+Usage: cpu_at_reader_rate.py --varno PATH --sim PATH --source DIR [--seconds 30] [--rate 820]
+Exit status 1 when the CPU use is above the target of 5 % of one core.
+"""
+
+import argparse
+import os
+import sys
+import time
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+import desktop  # noqa: E402
+
+TARGET_PERCENT = 5.0
+
+
+def cpu_ticks(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime, stime (fields 14 and 15)
+
+
+def peak_rss_kib(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1])
+    raise desktop.Failure("no VmHWM in /proc/<pid>/status")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--varno", required=True)
+    parser.add_argument("--sim", required=True)
+    parser.add_argument("--source", required=True)
+    parser.add_argument("--seconds", type=float, default=30)
+    parser.add_argument("--rate", type=float, default=820)
+    args = parser.parse_args()
+    tick = os.sysconf("SC_CLK_TCK")
+
+    with desktop.Session(args.varno, args.sim, args.source) as s:
+        s.start_display()
+        port = s.start_sim(["--rate", args.rate, "--quiet"])
+        varno = s.start_varno()
+        main_window = s.find_window(desktop.MAIN_TITLE)
+        s.choose_tcp_ip(main_window, port)
+        log = s.start_logging(main_window)
+        s.open_link(main_window)
+        s.wait_for(lambda: desktop.line_count(log) > args.rate, 60, "a second's worth of frames in the log")
+
+        xvfb = s.processes["Xvfb"].pid
+        lines0, ticks0, xticks0, t0 = desktop.line_count(log), cpu_ticks(varno.pid), cpu_ticks(xvfb), time.monotonic()
+        time.sleep(args.seconds)  # the measurement itself
+        s.check_alive()
+        lines1, ticks1, xticks1, t1 = desktop.line_count(log), cpu_ticks(varno.pid), cpu_ticks(xvfb), time.monotonic()
+        peak = peak_rss_kib(varno.pid)
+
+        status = s.close_window(main_window)
+        if status != 0:
+            raise desktop.Failure(f"VARNO ended with status {status}")
+
+    elapsed = t1 - t0
+    percent = 100.0 * (ticks1 - ticks0) / tick / elapsed
+    x_percent = 100.0 * (xticks1 - xticks0) / tick / elapsed
+    logged = (lines1 - lines0) / elapsed
+    verdict = "within" if percent <= TARGET_PERCENT else "ABOVE"
+    print(f"VARNO at {args.rate:g} frames/s for {elapsed:.1f} s, chart and logging on:")
+    print(f"  CPU        {percent:.1f} % of one core ({verdict} the {TARGET_PERCENT:g} % target)")
+    print(f"  peak RSS   {peak / 1024:.1f} MiB (VmHWM)")
+    print(f"  logged     {logged:.0f} frames/s")
+    print(f"  X server   {x_percent:.1f} % of one core (drawing what VARNO asks for; not counted above)")
+    if logged < 0.95 * args.rate:
+        print("  the log fell behind the stream: the figures do not hold for this rate", file=sys.stderr)
+        return 1
+    return 0 if percent <= TARGET_PERCENT else 1
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except desktop.Failure as e:
+        print(f"bench: FAILED: {e}", file=sys.stderr)
+        sys.exit(2)

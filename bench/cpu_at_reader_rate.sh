@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# VARNO's CPU use (percentage of one core) and peak RSS against the simulator
+# at 820 frames per second, a reader at 115200 baud, for 30 s with the chart and
+# logging on, on a virtual display of its own. Target: at most 5 % of one core.
+# Usage: bench/cpu_at_reader_rate.sh [SECONDS]   (release build in build/run)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup"
+
+build="$root/build/run"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVARNO_BUILD_TESTS=OFF -DVARNO_BUILD_BENCH=OFF >/dev/null
+cmake --build "$build" -j"$(nproc)" --target varno varno-sim >/dev/null
+
+exec python3 "$root/bench/cpu_at_reader_rate.py" --varno "$build/varno" --sim "$build/varno-sim" --source "$root" \
+  --rate 820 --seconds "${1:-30}"

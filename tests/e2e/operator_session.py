@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""End to end, as an operator: VARNO on a virtual display receives a known
+stream from the reader simulator over TCP/IP and logs it.
+
+Clicks the port list to "TCP/IP", types the simulator's address and port into
+the settings dialog, presses "Enregister" then "Ouvrir", lets the frames flow,
+captures the window and closes it with Escape. Then the log file that appeared
+in VARNO's working directory must hold the header and every frame the simulator
+recorded, in order, each with the field count of its kind, and the chart must
+show dots of several tags.
+
+Usage: operator_session.py --varno PATH --sim PATH --source DIR [--screenshot PNG]
+The screenshot is also written where VARNO_E2E_SCREENSHOT says, if set.
+"""
+
+import argparse
+import os
+import sys
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import desktop  # noqa: E402
+
+HEADER = "Trame reçue;Date;Heure;msec;ID Lecteur (hexa);ID Tag (hexa);t(sec);dt(sec);P1 (déc);P2 (déc)".encode("cp1252")
+FIELDS = {"351": 9, "352": 10}  # a reader line, a debug line
+
+
+def recorded_frames(path):
+    """(kind, text) of every frame the simulator handed over; '#' lines are
+    frames that line noise cut short, which no receiver sees whole."""
+    frames = []
+    with open(path, "rb") as f:
+        for line in f.read().split(b"\n"):
+            if not line or line.startswith(b"#"):
+                continue
+            kind, _, text = line.decode("ascii").partition(" ")
+            if kind not in FIELDS:
+                raise desktop.Failure(f"unknown record line {line!r}")
+            frames.append((kind, text))
+    return frames
+
+
+def seconds(field, what, n):
+    whole, dot, millis = field.partition(b".")
+    if not (whole.lstrip(b"-").isdigit() and dot and len(millis) == 3 and millis.isdigit()):
+        raise desktop.Failure(f"line {n}: {what} {field!r} is not seconds with three decimals")
+    return int(whole) * 1000 + (-1 if whole.startswith(b"-") else 1) * int(millis)
+
+
+def check_log(path, frames):
+    with open(path, "rb") as f:
+        data = f.read()
+    if not data.endswith(b"\r\n"):
+        raise desktop.Failure("the log does not end with CR LF")
+    lines = data[:-2].split(b"\r\n")
+    if lines[0] != HEADER:
+        raise desktop.Failure(f"first line is not the header: {lines[0]!r}")
+    body = lines[1:]
+    if len(body) != len(frames):
+        raise desktop.Failure(f"{len(body)} frame lines in the log, {len(frames)} frames sent")
+    previous_t = None
+    for n, (line, (kind, text)) in enumerate(zip(body, frames), start=2):
+        if b"\n" in line or b"\r" in line:
+            raise desktop.Failure(f"line {n}: stray line break in {line!r}")
+        fields = line.split(b";")
+        expected = b"[" + text.encode("ascii") + b"]"
+        if fields[0] != expected:
+            raise desktop.Failure(f"line {n}: {fields[0]!r} where the simulator sent {expected!r}")
+        if len(fields) != FIELDS[kind]:
+            raise desktop.Failure(f"line {n}: {len(fields)} fields for a frame of kind {kind}: {line!r}")
+        t = seconds(fields[6], "t", n)
+        dt = seconds(fields[7], "dt", n)
+        if previous_t is None and (t, dt) != (0, 0):
+            raise desktop.Failure(f"line {n}: the first frame's t and dt are not 0.000: {line!r}")
+        if dt < 0 or (previous_t is not None and t < previous_t):
+            raise desktop.Failure(f"line {n}: time runs backwards: {line!r}")
+        previous_t = t
+
+
+def check_dots(session, picture):
+    """Dots of at least three tag colours inside the plot. Yellow and white are
+    left out: the trigger line and the grid have them too."""
+    counts = desktop.count_colours(picture, session.plot_area())
+    tag_colours = desktop.SLOT_COLOURS[1:7] + desktop.SLOT_COLOURS[8:]
+    seen = {c: counts[c] for c in tag_colours if counts[c] >= 20}  # a dot is 32 pixels
+    if len(seen) < 3:
+        found = {c: counts[c] for c in tag_colours if counts[c]}
+        raise desktop.Failure(f"the chart shows too few coloured dots; pixels by colour: {found}")
+    return seen
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--varno", required=True)
+    parser.add_argument("--sim", required=True)
+    parser.add_argument("--source", required=True, help="the source tree (for the window templates)")
+    parser.add_argument("--frames", type=int, default=500)
+    parser.add_argument("--rate", type=float, default=200)
+    parser.add_argument("--screenshot", default=os.environ.get("VARNO_E2E_SCREENSHOT"),
+                        help="also save the window as this PNG")
+    args = parser.parse_args()
+
+    with desktop.Session(args.varno, args.sim, args.source) as s:
+        record = os.path.join(s.dir, "record.txt")
+        s.start_display()
+        port = s.start_sim(["--count", args.frames, "--rate", args.rate, "--record", record, "--hold",
+                            "--noise", 5, "--seed", 8])
+        s.start_varno()
+        main_window = s.find_window(desktop.MAIN_TITLE)
+        print(f"e2e: VARNO on display {s.display}, simulator on 127.0.0.1:{port}", flush=True)
+
+        s.choose_tcp_ip(main_window, port)
+        log = s.start_logging(main_window)
+        print(f"e2e: logging to {os.path.basename(log)}", flush=True)
+        s.open_link(main_window)
+        s.wait_for(lambda: desktop.line_count(log) >= args.frames + 1, args.frames / args.rate + 60,
+                   f"{args.frames} frames in the log")
+
+        picture = s.screenshot(main_window, os.path.join(s.dir, "window.ppm"))
+        if args.screenshot:
+            r = s._run(["convert", os.path.join(s.dir, "window.ppm"), "-strip", "png:" + args.screenshot])
+            if r.returncode != 0:
+                raise desktop.Failure(f"convert failed: {r.stderr.strip()}")
+            print(f"e2e: screenshot saved as {args.screenshot}", flush=True)
+        seen = check_dots(s, picture)
+
+        status = s.close_window(main_window)
+        if status != 0:
+            raise desktop.Failure(f"VARNO ended with status {status}")
+        # It serves until its reader goes away, then ends.
+        status = s.wait_exit("varno-sim", 30)
+        if status != 0:
+            raise desktop.Failure(f"varno-sim ended with status {status}")
+
+        files = os.listdir(s.workdir)
+        if len(files) != 1 or not desktop.LOG_NAME.fullmatch(files[0]):
+            raise desktop.Failure(f"the working directory holds {files}, not one log file")
+        frames = recorded_frames(record)
+        if len(frames) != args.frames:
+            raise desktop.Failure(f"the simulator recorded {len(frames)} frames, not {args.frames}")
+        check_log(log, frames)
+        debug = sum(1 for kind, _ in frames if kind == "352")
+        print(f"e2e: {len(frames)} frames ({debug} debug lines) logged in order; "
+              f"dots of {len(seen)} tag colours on the chart")
+
+
+if __name__ == "__main__":
+    try:
+        main()
+    except desktop.Failure as e:
+        print(f"e2e: FAILED: {e}", file=sys.stderr)
+        sys.exit(1)
