@@ -143,9 +143,12 @@ const Binding kBindings[] = {
 QFont dialogFont()
 {
     // The templates' 8-point dialog font; "MS Shell Dlg" is an alias that
-    // resolves to an Arial-compatible face (see main.cpp).
+    // resolves to an Arial-compatible face (see app/application.cpp).
     QFont font(QStringLiteral("MS Shell Dlg"));
     font.setPixelSize(11);
+    // The fields change with every frame, hundreds of times a second: their
+    // simple Latin texts need no shaping engine to be laid out.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     return font;
 }
 
@@ -309,6 +312,10 @@ void CVARNODlg::buildControls()
     xSyncButton = static_cast<QPushButton*>(control(idc::XSync));
     rawTextButton = static_cast<QCheckBox*>(control(idc::RawText));
     textView = static_cast<QTextEdit*>(control(idc::TextView));
+
+    for (const Binding& b : kBindings)
+        m_bound.push_back(control(b.id));
+    m_pendingText.resize(m_bound.size());
 }
 
 void CVARNODlg::connectHandlers()
@@ -416,24 +423,64 @@ void CVARNODlg::UpdateData(bool fromControls)
 {
     const bool wasExchanging = m_exchanging;
     m_exchanging = true;
-    for (const Binding& b : kBindings) {
-        QWidget* w = control(b.id);
-        if (b.text != nullptr) {
-            auto* e = static_cast<QLineEdit*>(w);
-            if (fromControls) {
-                this->*b.text = toCp1252(e->text());
-            } else {
-                // An edit whose text is unchanged keeps its caret and selection.
-                const QString text = fromCp1252(this->*b.text);
-                if (e->text() != text)
-                    e->setText(text);
-            }
-        } else {
-            auto* button = static_cast<QAbstractButton*>(w);
-            if (fromControls)
-                this->*b.check = button->isChecked() ? 1 : 0;
-            else
-                button->setChecked(this->*b.check != 0);
+    for (std::size_t i = 0; i < std::size(kBindings); ++i)
+        exchange(i, fromControls);
+    m_exchanging = wasExchanging;
+}
+
+void CVARNODlg::UpdateData(bool fromControls, int id)
+{
+    const bool wasExchanging = m_exchanging;
+    m_exchanging = true;
+    for (std::size_t i = 0; i < std::size(kBindings); ++i) {
+        if (kBindings[i].id == id)
+            exchange(i, fromControls);
+    }
+    m_exchanging = wasExchanging;
+}
+
+void CVARNODlg::exchange(std::size_t i, bool fromControls)
+{
+    const Binding& b = kBindings[i];
+    if (b.text == nullptr) {
+        auto* button = static_cast<QAbstractButton*>(m_bound[i]);
+        if (fromControls)
+            this->*b.check = button->isChecked() ? 1 : 0;
+        else
+            button->setChecked(this->*b.check != 0);
+        return;
+    }
+    auto* e = static_cast<QLineEdit*>(m_bound[i]);
+    std::optional<QString>& pending = m_pendingText[i];
+    if (fromControls) {
+        this->*b.text = toCp1252(pending ? *pending : e->text());
+        return;
+    }
+    // An edit whose text is unchanged keeps its caret and selection.
+    const QString text = fromCp1252(this->*b.text);
+    if ((pending ? *pending : e->text()) == text)
+        return;
+    if (e->isReadOnly()) {
+        pending = text;
+        m_fieldsPending = true;
+        e->update();  // asks for the paint that shows it
+    } else {
+        pending.reset();
+        e->setText(text);
+    }
+}
+
+void CVARNODlg::flushFields()
+{
+    if (!m_fieldsPending)
+        return;
+    m_fieldsPending = false;
+    const bool wasExchanging = m_exchanging;
+    m_exchanging = true;
+    for (std::size_t i = 0; i < m_pendingText.size(); ++i) {
+        if (std::optional<QString>& pending = m_pendingText[i]) {
+            static_cast<QLineEdit*>(m_bound[i])->setText(*pending);
+            pending.reset();
         }
     }
     m_exchanging = wasExchanging;
@@ -459,6 +506,7 @@ bool CVARNODlg::event(QEvent* e)
             return true;
         }
         m_sincePaint.start();
+        flushFields();
     }
     return QDialog::event(e);
 }
@@ -468,6 +516,7 @@ void CVARNODlg::timerEvent(QTimerEvent* e)
     if (e->timerId() == m_paintTimer.timerId()) {
         m_paintTimer.stop();
         m_sincePaint.start();
+        flushFields();
         QEvent request(QEvent::UpdateRequest);
         QDialog::event(&request);
         return;

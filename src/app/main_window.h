@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,13 @@ public:
     // The data exchange: every bound control into its member (true) or every
     // member into its control (false). Notifications raised meanwhile are ignored.
     void UpdateData(bool fromControls);
+    // The same for the one control `id`.
+    void UpdateData(bool fromControls, int id);
+    // The read-only fields change with every frame, hundreds of times a second:
+    // the exchange keeps their new texts and the window shows them with its
+    // next paint (the exchange itself reads the new texts back meanwhile).
+    // Shows them now.
+    void flushFields();
 
     // ---- Frame events (decode/frame_dispatch.cpp) ----
     void OnFrameEvent(int kind, std::unique_ptr<link::FrameEvent> event);
@@ -214,6 +222,7 @@ public slots:
 
 private:
     void buildControls();
+    void exchange(std::size_t binding, bool fromControls);
     void connectHandlers();
     void OnInitDialog();
     void OnDestroy();
@@ -221,6 +230,11 @@ private:
 
     std::map<int, QWidget*> m_controls;
     bool m_exchanging = false;  // notifications raised by the data exchange are ignored
+    // The control of each binding of the exchange, in binding order, and the
+    // text a read-only field will show at the next paint.
+    std::vector<QWidget*> m_bound;
+    std::vector<std::optional<QString>> m_pendingText;
+    bool m_fieldsPending = false;
 
     // Paints of the window at most every kPaintIntervalMs: a reader sends up to
     // some 800 frames a second, each of which changes the chart and the fields,

@@ -20,8 +20,8 @@ const QString kLogCaption = QStringLiteral("KAVRO Log Master");
 // on controls that have no handler of their own.
 void showLogState(CVARNODlg& window)
 {
-    window.button(idc::Log)->setChecked(window.loggingOn == 1);
-    window.edit(idc::LogFileName)->setText(fromCp1252(window.logFileNameField));
+    window.UpdateData(false, idc::Log);
+    window.UpdateData(false, idc::LogFileName);
 }
 
 void closeLogFile(CVARNODlg& window)

@@ -55,6 +55,7 @@ TEST_F(ReaderFrameTest, TheThreeLengthsFillTheReceivedFields)
         EXPECT_EQ(fields(), c.expected) << c.text;
         EXPECT_EQ(window->frameText, "[" + c.text + "]");
     }
+    window->flushFields();
     EXPECT_EQ(window->edit(idc::Id)->text(), QString::fromUtf8("€A1B2C"));
 }
 

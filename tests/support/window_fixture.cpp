@@ -78,6 +78,8 @@ void WindowTest::clickOpen()
 
 std::string WindowTest::fieldText(int id) const
 {
+    // What the field shows once the window has painted.
+    window->flushFields();
     return app::toCp1252(window->edit(id)->text());
 }
 
