@@ -219,6 +219,27 @@ TEST_F(MainWindowTest, FramesOneByOneArePaintedAtABoundedPace)
     window->chart->removeEventFilter(&counter);
 }
 
+TEST_F(MainWindowTest, ReadOnlyFieldsShowTheirTextWithTheNextPaint)
+{
+    QTest::qWait(100);
+    postFrame(link::FRAME_KIND_READER, "5A0A1B2CABCD");
+    QTest::qWait(50);  // a paint has shown it
+    ASSERT_EQ(window->edit(idc::P1)->text(), "90");
+
+    postFrame(link::FRAME_KIND_READER, "960A1B2CABCD");
+    // The exchange reads the new text back before any paint shows it.
+    window->UpdateData(true);
+    EXPECT_EQ(window->p1Field, "150");
+    EXPECT_EQ(window->frameField, "[960A1B2CABCD]");
+    // The screen catches up within a paint interval.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->edit(idc::P1)->text() == "150"; }, 1000));
+    EXPECT_EQ(window->edit(idc::Frame)->text(), "[960A1B2CABCD]");
+    // Edits the operator types into keep taking their text at once.
+    window->filterLowText = "0000AB";
+    window->UpdateData(false);
+    EXPECT_EQ(window->edit(idc::FilterLow)->text(), "0000AB");
+}
+
 TEST_F(MainWindowTest, EscapeEndsTheProgram)
 {
     QTest::keyClick(window.get(), Qt::Key_Escape);
