@@ -40,13 +40,27 @@ void appendLowByte(std::string& out, std::int32_t value)
     appendInt(out, static_cast<std::uint8_t>(value));
 }
 
+// Bytes from the stream, copied as they are except CR and LF, which become
+// spaces: a line break received inside a frame would otherwise cut its line in
+// two, and the file would hold lines that are no frame. The byte count is kept,
+// so the fields still sit at their positions in the frame column.
+void appendStreamBytes(std::string& out, std::string_view bytes)
+{
+    const std::size_t from = out.size();
+    out.append(bytes);
+    for (std::size_t i = from; i < out.size(); ++i) {
+        if (out[i] == '\r' || out[i] == '\n')
+            out[i] = ' ';
+    }
+}
+
 // The columns every line starts with: frame;date;time;0.mmm
 std::string lineStart(std::string_view frame, std::string_view dateTime, std::uint16_t millis,
                       std::size_t more)
 {
     std::string line;
     line.reserve(frame.size() + dateTime.size() + 8 + more);
-    line.append(frame);
+    appendStreamBytes(line, frame);
     line.push_back(';');
     line.append(dateTime);
     line.append(";0.");
@@ -94,9 +108,9 @@ std::string readerLine(std::string_view frame, std::string_view dateTime, std::u
 {
     std::string line = lineStart(frame, dateTime, millis, readerId.size() + tagId.size() + 40);
     line.push_back(';');
-    line.append(readerId);
+    appendStreamBytes(line, readerId);
     line.append("h;");
-    line.append(tagId);
+    appendStreamBytes(line, tagId);
     line.append("h;");
     appendElapsed(line, times.t);
     line.push_back(';');
@@ -112,7 +126,7 @@ std::string debugLine(std::string_view frame, std::string_view dateTime, std::ui
 {
     std::string line = lineStart(frame, dateTime, millis, tagId.size() + 44);
     line.append(";;");  // no reader identifier
-    line.append(tagId);
+    appendStreamBytes(line, tagId);
     line.append("h;");
     appendElapsed(line, times.t);
     line.push_back(';');

@@ -1,7 +1,8 @@
 #pragma once
 // What goes into the CSV log: the file's name, its header, the three kinds of
 // line and the t and dt columns. Pure functions over bytes; frame texts are
-// copied as they are, never read as a format.
+// copied as they are, never read as a format, except that a CR or LF received
+// in a frame is written as a space: one line of the file is one frame.
 
 #include <cstdint>
 #include <string>
@@ -49,9 +50,10 @@ Elapsed elapsedSince(std::int64_t fromSeconds, std::uint16_t fromMillis, ClockRe
 TimeColumns stepFrameTimes(std::int64_t& firstTime, std::uint16_t& firstMillis, std::int64_t& lastTime,
                            std::uint16_t& lastMillis, ClockReading now);
 
-// The three lines, each ended by CR LF. `dateTime` is kDateTimeFormat of the
-// frame's second, `millis` its millisecond. P1 and P2 are printed as their low
-// byte, unsigned.
+// The three lines, each ended by CR LF and holding no other CR or LF: the
+// CR and LF of the frame, the reader identifier and the tag identifier are
+// written as spaces. `dateTime` is kDateTimeFormat of the frame's second,
+// `millis` its millisecond. P1 and P2 are printed as their low byte, unsigned.
 std::string readerLine(std::string_view frame, std::string_view dateTime, std::uint16_t millis,
                        std::string_view readerId, std::string_view tagId, const TimeColumns& times,
                        std::int32_t p1);

@@ -131,6 +131,24 @@ TEST_F(LogTest, ASessionWritesTheHandWrittenFileByteForByte)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
+// Line breaks inside frames (a reader frame closed after its CR LF, a debug
+// line cut short, anything in raw text mode) must not cut a frame's line.
+TEST_F(LogTest, FramesHoldingLineBreaksTakeOneLineEach)
+{
+    clickLog();
+    frameAt(10, 0, 0, 100, FRAME_KIND_READER, "5A0A1B2C\r\n");
+    frameAt(10, 0, 0, 200, FRAME_KIND_DEBUG, "816\r\nA7 A8 -01 E");
+    window->rawTextButton->setChecked(true);
+    frameAt(10, 0, 0, 300, FRAME_KIND_READER, "0A1B2\n");
+    window->rawTextButton->setChecked(false);
+
+    EXPECT_EQ(readBytes(window->logFilePath),
+              kHeader + "[5A0A1B2C  ];08/12/2026;10:00:00;0.100;  h;0A1B2Ch;0.000;0.000;90\r\n"
+                        "[816  A7 A8 -01 E];08/12/2026;10:00:00;0.200;; -01 Eh;0.100;0.100;129;0\r\n"
+                        "[0A1B2 ];08/12/2026;10:00:00;0.300\r\n");
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
 TEST_F(LogTest, TimeOfDayAndMillisecondsComeFromOneReading)
 {
     // The whole-second clock still shows 10:00:01 when the millisecond clock

@@ -124,5 +124,30 @@ TEST(LogLines, LinesFollowTheirFormats)
         EXPECT_EQ(c.line, c.expected);
 }
 
+// CR and LF are ordinary frame bytes: a stray ']' after a line break, a debug
+// line cut short or any frame in raw text mode brings them here. Each becomes a
+// space, so a frame still takes one line and its bytes keep their positions.
+TEST(LogLines, LineBreaksFromTheStreamAreWrittenAsSpaces)
+{
+    const TimeColumns times{{1, 2}, {0, 3}};
+    struct Case {
+        std::string line, expected;
+    };
+    const Case cases[] = {
+        {rawLine("[0A1B2\n]", "d", 4), "[0A1B2 ];d;0.004\r\n"},
+        {rawLine("[\r\n\r\r\n\n]", "d", 4), "[      ];d;0.004\r\n"},
+        {readerLine("[5A0A1B2C\r\n]", "d", 4, "\r\n", "0A1B2C", times, 90),
+         "[5A0A1B2C  ];d;0.004;  h;0A1B2Ch;1.002;0.003;90\r\n"},
+        {readerLine("[5A\r\n1BAB]", "d", 4, "AB", "\r\n1B", times, 90),
+         "[5A  1BAB];d;0.004;ABh;  1Bh;1.002;0.003;90\r\n"},
+        {debugLine("[816\r\nA7 A8 -01 E]", "d", 4, " -01 E", times, 0x81, 0),
+         "[816  A7 A8 -01 E];d;0.004;; -01 Eh;1.002;0.003;129;0\r\n"},
+        {debugLine("[5A 3C +1E 0A\r\n5A]", "d", 4, "0A\r\n5A", times, 90, 60),
+         "[5A 3C +1E 0A  5A];d;0.004;;0A  5Ah;1.002;0.003;90;60\r\n"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.line, c.expected);
+}
+
 }  // namespace
 }  // namespace varno::log
