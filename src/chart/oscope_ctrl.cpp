@@ -1,5 +1,7 @@
 #include "chart/oscope_ctrl.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
@@ -319,7 +321,13 @@ const QImage& COScopeCtrl::composedImage()
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(0, 0, backgroundLayer);
     painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
-    painter.drawImage(0, 0, m_pointLayer);
+    // In bands: a taller raster operation is split over Qt's thread pool, and
+    // waking its threads costs more than ORing a few hundred short rows here.
+    constexpr int kBand = 64;
+    for (int top = 0; top < m_pointLayer.height(); top += kBand) {
+        const QRect band(0, top, m_pointLayer.width(), std::min(kBand, m_pointLayer.height() - top));
+        painter.drawImage(band.topLeft(), m_pointLayer, band);
+    }
     return m_composed;
 }
 

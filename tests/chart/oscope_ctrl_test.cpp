@@ -212,7 +212,10 @@ TEST_F(ScopeChartTest, DotsAreOredOverTheBackgroundAndPaintedOnce)
     EXPECT_EQ(screen.pixel(538, 132), kYellow);  // red | green
     EXPECT_EQ(screen.pixel(539, 132), pixelOf(kRed));
 
-    // The screen shows exactly the background ORed with the points.
+    // The screen shows exactly the background ORed with the points, from the
+    // top of the plot to its bottom.
+    chart().AppendPoint(kGreen, 180);
+    chart().AppendPoint(kRed, 120);
     const QImage shown = screenClient();
     for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
