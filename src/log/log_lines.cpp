@@ -68,6 +68,18 @@ std::string lineStart(std::string_view frame, std::string_view dateTime, std::ui
     return line;
 }
 
+// The columns reader and debug lines share: tag, t, dt and P1.
+void appendTagTimesAndP1(std::string& line, std::string_view tagId, const TimeColumns& times, std::int32_t p1)
+{
+    appendStreamBytes(line, tagId);
+    line.append("h;");
+    appendElapsed(line, times.t);
+    line.push_back(';');
+    appendElapsed(line, times.dt);
+    line.push_back(';');
+    appendLowByte(line, p1);
+}
+
 }  // namespace
 
 std::string logFileName(const Clock& clock, std::int64_t seconds)
@@ -110,13 +122,7 @@ std::string readerLine(std::string_view frame, std::string_view dateTime, std::u
     line.push_back(';');
     appendStreamBytes(line, readerId);
     line.append("h;");
-    appendStreamBytes(line, tagId);
-    line.append("h;");
-    appendElapsed(line, times.t);
-    line.push_back(';');
-    appendElapsed(line, times.dt);
-    line.push_back(';');
-    appendLowByte(line, p1);
+    appendTagTimesAndP1(line, tagId, times, p1);
     line.append("\r\n");
     return line;
 }
@@ -126,13 +132,7 @@ std::string debugLine(std::string_view frame, std::string_view dateTime, std::ui
 {
     std::string line = lineStart(frame, dateTime, millis, tagId.size() + 44);
     line.append(";;");  // no reader identifier
-    appendStreamBytes(line, tagId);
-    line.append("h;");
-    appendElapsed(line, times.t);
-    line.push_back(';');
-    appendElapsed(line, times.dt);
-    line.push_back(';');
-    appendLowByte(line, p1);
+    appendTagTimesAndP1(line, tagId, times, p1);
     line.push_back(';');
     appendLowByte(line, p2);
     line.append("\r\n");
