@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "link/pause.h"
+#include "link/receive_rest.h"
 
 namespace varno::link {
 
@@ -90,14 +91,17 @@ void CSerialEx::ListenerProcedure()
         const std::uint32_t events = eventWord.exchange(0) & eventMask.load();
         // Bytes that came with a line error stay queued; the next wait reports
         // them again as plain characters, since they are still there.
-        if ((events & kCharReceived) != 0 && (events & kLineError) == 0 && !DrainInput(assembler))
-            break;
+        std::size_t drained = 0;
+        if ((events & kCharReceived) != 0 && (events & kLineError) == 0) {
+            if (!DrainInput(assembler, drained) || !restAfterDrain(drained, stopEvent))
+                break;
+        }
     }
     // A frame still open is dropped with the assembler.
     listenerActive.store(false);
 }
 
-bool CSerialEx::DrainInput(FrameAssembler& assembler)
+bool CSerialEx::DrainInput(FrameAssembler& assembler, std::size_t& drained)
 {
     char buffer[4096];
     auto post = [this](int kind, std::unique_ptr<FrameEvent> event) { PostFrameEvent(kind, std::move(event)); };
@@ -112,6 +116,7 @@ bool CSerialEx::DrainInput(FrameAssembler& assembler)
         }
         if (n == 0)
             return true;
+        drained += static_cast<std::size_t>(n);
         assembler.feed(std::string_view(buffer, static_cast<std::size_t>(n)), post);
         if (static_cast<std::size_t>(n) < sizeof buffer)
             return true;

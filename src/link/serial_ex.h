@@ -12,6 +12,7 @@
 // before the notifications it implements go away.
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <thread>
@@ -57,9 +58,9 @@ protected:
 
 private:
     void ListenerProcedure();
-    // Reads what is queued and feeds it to the assembler; false when the
-    // device has gone away or a stop was asked.
-    bool DrainInput(FrameAssembler& assembler);
+    // Reads what is queued and feeds it to the assembler, adding the bytes
+    // read to `drained`; false when the device has gone away or a stop was asked.
+    bool DrainInput(FrameAssembler& assembler, std::size_t& drained);
     void closeStopEvent();
 
     std::atomic<bool> stopRequested{false};

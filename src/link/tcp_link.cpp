@@ -13,6 +13,7 @@
 #include <cstdio>
 
 #include "link/pause.h"
+#include "link/receive_rest.h"
 
 namespace varno::link {
 
@@ -153,9 +154,9 @@ void TcpConnection::receive()
             m_messages(message);
     };
     // A block shorter than the buffer emptied the socket's queue: the next
-    // receive would only say so, so wait for data first (a reader's frames
-    // mostly come one by one).
+    // receive would only say so, so rest or wait for data first.
     bool drained = false;
+    std::size_t sinceRest = 0;
     for (;;) {
         if (m_backlog && !m_backlog->waitForRoom(m_stopFd))
             return;  // asked to stop while the window was behind
@@ -169,6 +170,13 @@ void TcpConnection::receive()
         if (n > 0) {
             m_assembler.feed(std::string_view(m_buffer, static_cast<std::size_t>(n)), m_frames);
             drained = n < static_cast<ssize_t>(sizeof m_buffer);
+            sinceRest += static_cast<std::size_t>(n);
+            if (drained) {
+                if (!restAfterDrain(sinceRest, m_stopFd))
+                    return;
+                sinceRest = 0;
+                drained = false;  // what came during the rest is read at once
+            }
         } else if (n == 0) {
             lost("Connection Closed.\n");
             return;
