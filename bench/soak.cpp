@@ -87,6 +87,7 @@ int main(int argc, char** argv)
     const long long frames = argc > 2 ? std::atoll(argv[2]) : 10'000'000LL;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    app::chooseEventDispatcher();
     QApplication application(argc, argv);
     app::setUpApplication();
 

@@ -6,6 +6,12 @@
 
 namespace varno::app {
 
+void chooseEventDispatcher()
+{
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
+}
+
 void setUpApplication()
 {
     // The common controls without visual styles.

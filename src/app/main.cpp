@@ -7,6 +7,7 @@
 
 int main(int argc, char* argv[])
 {
+    varno::app::chooseEventDispatcher();
     QApplication application(argc, argv);
     varno::app::setUpApplication();
 

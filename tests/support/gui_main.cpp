@@ -11,6 +11,7 @@ int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    varno::app::chooseEventDispatcher();
     QApplication application(argc, argv);
     varno::app::setUpApplication();
     testing::InitGoogleTest(&argc, argv);
