@@ -227,6 +227,9 @@ void CVARNODlg::buildControls()
             if (t.kind == Kind::EditDigits)
                 e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
             e->setTextMargins(0, 0, 0, 0);
+            // The edit's panel covers all of it, so a field that changes does
+            // not repaint the group box behind it.
+            e->setAttribute(Qt::WA_OpaquePaintEvent);
             w = e;
             break;
         }
@@ -316,6 +319,7 @@ void CVARNODlg::buildControls()
     for (const Binding& b : kBindings)
         m_bound.push_back(control(b.id));
     m_pendingText.resize(m_bound.size());
+    m_shown.resize(m_bound.size());
 }
 
 void CVARNODlg::connectHandlers()
@@ -452,13 +456,26 @@ void CVARNODlg::exchange(std::size_t i, bool fromControls)
     }
     auto* e = static_cast<QLineEdit*>(m_bound[i]);
     std::optional<QString>& pending = m_pendingText[i];
+    // Every frame exchanges every field both ways, while a field's text seldom
+    // changes: the last conversion is kept and reused while both sides match it.
+    Shown& shown = m_shown[i];
+    const QString current = pending ? *pending : e->text();
     if (fromControls) {
-        this->*b.text = toCp1252(pending ? *pending : e->text());
+        if (current != shown.text) {
+            shown.text = current;
+            shown.bytes = toCp1252(current);
+        }
+        this->*b.text = shown.bytes;
         return;
     }
+    const std::string& bytes = this->*b.text;
+    if (bytes == shown.bytes && current == shown.text)
+        return;
+    const QString text = fromCp1252(bytes);
+    shown.text = text;
+    shown.bytes = bytes;
     // An edit whose text is unchanged keeps its caret and selection.
-    const QString text = fromCp1252(this->*b.text);
-    if ((pending ? *pending : e->text()) == text)
+    if (current == text)
         return;
     if (e->isReadOnly()) {
         pending = text;

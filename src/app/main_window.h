@@ -234,6 +234,12 @@ private:
     // text a read-only field will show at the next paint.
     std::vector<QWidget*> m_bound;
     std::vector<std::optional<QString>> m_pendingText;
+    // Per bound edit: its text and the bytes it stands for, as last converted.
+    struct Shown {
+        QString text;
+        std::string bytes;
+    };
+    std::vector<Shown> m_shown;
     bool m_fieldsPending = false;
 
     // Paints of the window at most every kPaintIntervalMs: a reader sends up to
