@@ -308,26 +308,36 @@ void COScopeCtrl::DrawLegend()
     m_legendDrawn = true;
 }
 
-const QImage& COScopeCtrl::composedImage()
+bool COScopeCtrl::compose(QPainter& painter, QPoint origin)
 {
-    if (backgroundLayer.isNull() || m_pointLayer.isNull()) {
-        m_composed = QImage();
-        return m_composed;
-    }
+    if (backgroundLayer.isNull() || m_pointLayer.isNull())
+        return false;
     FlushSteps();
-    if (m_composed.size() != backgroundLayer.size())
-        m_composed = QImage(backgroundLayer.size(), QImage::Format_RGB32);
-    QPainter painter(&m_composed);
+    painter.save();
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(0, 0, backgroundLayer);
+    painter.drawImage(origin, backgroundLayer);
     painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
     // In bands: a taller raster operation is split over Qt's thread pool, and
     // waking its threads costs more than ORing a few hundred short rows here.
     constexpr int kBand = 64;
     for (int top = 0; top < m_pointLayer.height(); top += kBand) {
         const QRect band(0, top, m_pointLayer.width(), std::min(kBand, m_pointLayer.height() - top));
-        painter.drawImage(band.topLeft(), m_pointLayer, band);
+        painter.drawImage(origin + band.topLeft(), m_pointLayer, band);
     }
+    painter.restore();
+    return true;
+}
+
+const QImage& COScopeCtrl::composedImage()
+{
+    if (backgroundLayer.isNull() || m_pointLayer.isNull()) {
+        m_composed = QImage();
+        return m_composed;
+    }
+    if (m_composed.size() != backgroundLayer.size())
+        m_composed = QImage(backgroundLayer.size(), QImage::Format_RGB32);
+    QPainter painter(&m_composed);
+    compose(painter, QPoint(0, 0));
     return m_composed;
 }
 
@@ -336,11 +346,10 @@ void COScopeCtrl::paintEvent(QPaintEvent*)
     QPainter screen(this);
     DrawEdge(screen);
     const QRect client(kEdge, kEdge, width() - 2 * kEdge, height() - 2 * kEdge);
-    const QImage& picture = composedImage();
-    if (picture.size() != client.size())
+    if (backgroundLayer.isNull() || m_pointLayer.isNull() || backgroundLayer.size() != client.size())
         screen.fillRect(client, toQColor(backColour));
-    if (!picture.isNull())
-        screen.drawImage(client.topLeft(), picture);
+    // Composed straight onto the window's backing image: no intermediate copy.
+    compose(screen, client.topLeft());
 }
 
 void COScopeCtrl::DrawEdge(QPainter& painter) const

@@ -50,7 +50,7 @@ public:
     // One step drawn with the chart's own pen, without the legend.
     void AddGap(double value);
 
-    // The picture a paint copies to the client area: the background with the
+    // The picture a paint shows in the client area: the background with the
     // points ORed over it.
     const QImage& composedImage();
 
@@ -98,6 +98,8 @@ private:
     // as scrolling and drawing at every step, without moving the whole plot
     // once per value.
     void FlushSteps();
+    // Draws the picture with its top left at `origin`; false while there is none.
+    bool compose(QPainter& painter, QPoint origin);
     void DrawLegend();
     void DrawEdge(QPainter& painter) const;
 
