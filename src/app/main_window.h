@@ -246,7 +246,7 @@ private:
     // some 800 frames a second, each of which changes the chart and the fields,
     // and nobody reads a display faster than this. Frames are handled at once;
     // only their painting waits.
-    static constexpr int kPaintIntervalMs = 40;
+    static constexpr int kPaintIntervalMs = 50;
     QBasicTimer m_paintTimer;  // runs while a paint waits for its turn
     QElapsedTimer m_sincePaint;
     bool m_destroyed = false;
