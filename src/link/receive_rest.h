@@ -12,7 +12,7 @@
 
 namespace varno::link {
 
-inline constexpr int kReceiveRestMs = 10;
+inline constexpr int kReceiveRestMs = 20;
 // A queue drained of fewer bytes than this since the last rest means a slow stream.
 inline constexpr std::size_t kRestBelowBytes = 1024;
 
