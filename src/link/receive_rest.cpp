@@ -4,11 +4,20 @@
 
 namespace varno::link {
 
-bool restAfterDrain(std::size_t bytes, int stopFd)
+bool ReceiveRest::afterDrain(std::size_t bytes)
 {
-    if (bytes >= kRestBelowBytes)
+    const Clock::time_point now = Clock::now();
+    const auto window = std::chrono::milliseconds(kReceiveRestMs);
+    if (now - m_windowStart >= window) {
+        // A window with nothing read in between leaves nothing to count.
+        m_previousBytes = now - m_windowStart < 2 * window ? m_windowBytes : 0;
+        m_windowStart = now;
+        m_windowBytes = 0;
+    }
+    m_windowBytes += bytes;
+    if (m_windowBytes + m_previousBytes >= kRestBelowBytes)
         return true;
-    pollfd p{stopFd, POLLIN, 0};
+    pollfd p{m_stopFd, POLLIN, 0};
     // A signal cutting the rest short only shortens it.
     return ::poll(&p, 1, kReceiveRestMs) <= 0 || (p.revents & POLLIN) == 0;
 }

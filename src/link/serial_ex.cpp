@@ -83,6 +83,7 @@ void CSerialEx::ListenerProcedure()
 {
     Overlapped overlapped{stopEvent, false};
     FrameAssembler assembler;
+    ReceiveRest rest(stopEvent);
     while (!stopRequested.load()) {
         // A failed wait (the device has gone away) ends the listener in
         // silence: the owner notices only that frames stop coming.
@@ -93,7 +94,7 @@ void CSerialEx::ListenerProcedure()
         // them again as plain characters, since they are still there.
         std::size_t drained = 0;
         if ((events & kCharReceived) != 0 && (events & kLineError) == 0) {
-            if (!DrainInput(assembler, drained) || !restAfterDrain(drained, stopEvent))
+            if (!DrainInput(assembler, drained) || !rest.afterDrain(drained))
                 break;
         }
     }

@@ -156,7 +156,8 @@ void TcpConnection::receive()
     // A block shorter than the buffer emptied the socket's queue: the next
     // receive would only say so, so rest or wait for data first.
     bool drained = false;
-    std::size_t sinceRest = 0;
+    std::size_t sinceDrain = 0;
+    ReceiveRest rest(m_stopFd);
     for (;;) {
         if (m_backlog && !m_backlog->waitForRoom(m_stopFd))
             return;  // asked to stop while the window was behind
@@ -170,12 +171,12 @@ void TcpConnection::receive()
         if (n > 0) {
             m_assembler.feed(std::string_view(m_buffer, static_cast<std::size_t>(n)), m_frames);
             drained = n < static_cast<ssize_t>(sizeof m_buffer);
-            sinceRest += static_cast<std::size_t>(n);
+            sinceDrain += static_cast<std::size_t>(n);
             if (drained) {
-                if (!restAfterDrain(sinceRest, m_stopFd))
+                if (!rest.afterDrain(sinceDrain))
                     return;
-                sinceRest = 0;
-                drained = false;  // what came during the rest is read at once
+                sinceDrain = 0;
+                drained = false;  // what came during a rest is read at once
             }
         } else if (n == 0) {
             lost("Connection Closed.\n");

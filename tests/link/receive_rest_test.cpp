@@ -5,40 +5,56 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 
 namespace varno::link {
 namespace {
 
-class ReceiveRest : public ::testing::Test {
+class ReceiveRestTest : public ::testing::Test {
 protected:
     void TearDown() override { ::close(stopFd); }
     void askToStop() { ASSERT_EQ(::eventfd_write(stopFd, 1), 0); }
 
     int stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    ReceiveRest rest{stopFd};
 };
 
-TEST_F(ReceiveRest, SlowStreamRestsTheWholeRest)
+// A pending stop request ends a rest at once with false: so a call that
+// returns true with a stop pending has not rested.
+
+TEST_F(ReceiveRestTest, SlowStreamRestsTheWholeRest)
 {
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
-    EXPECT_TRUE(restAfterDrain(14, stopFd));
-    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(kReceiveRestMs));
+    EXPECT_TRUE(rest.afterDrain(14));
+    EXPECT_TRUE(rest.afterDrain(14));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(2 * kReceiveRestMs));
 }
 
-TEST_F(ReceiveRest, StopRequestEndsTheRestAndSaysSo)
+TEST_F(ReceiveRestTest, StopRequestEndsTheRestAndSaysSo)
 {
     askToStop();
-    EXPECT_FALSE(restAfterDrain(0, stopFd));
-    EXPECT_FALSE(restAfterDrain(kRestBelowBytes - 1, stopFd));
+    EXPECT_FALSE(rest.afterDrain(0));
+    EXPECT_FALSE(rest.afterDrain(kRestBelowBytes / 2));
 }
 
-TEST_F(ReceiveRest, FastStreamIsNotRested)
+TEST_F(ReceiveRestTest, FastStreamIsReadWithoutRestsUntilItSlowsDown)
 {
-    // No rest at all: not even a pending stop request is looked at (the
-    // caller's next wait sees it).
     askToStop();
-    EXPECT_TRUE(restAfterDrain(kRestBelowBytes, stopFd));
-    EXPECT_TRUE(restAfterDrain(64 * 1024, stopFd));
+    EXPECT_TRUE(rest.afterDrain(kRestBelowBytes));
+    // Small drains right after a kilobyte: still the same fast stream.
+    EXPECT_TRUE(rest.afterDrain(14));
+    EXPECT_TRUE(rest.afterDrain(14));
+    // Two rests' time without more: slow again.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2 * kReceiveRestMs + 5));
+    EXPECT_FALSE(rest.afterDrain(14));
+}
+
+TEST_F(ReceiveRestTest, KilobyteSpreadOverTwoWindowsIsFast)
+{
+    EXPECT_TRUE(rest.afterDrain(kRestBelowBytes / 2));  // rests: slow so far
+    askToStop();
+    EXPECT_TRUE(rest.afterDrain(kRestBelowBytes / 2));  // the second half, a rest later
 }
 
 }  // namespace
