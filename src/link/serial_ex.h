@@ -2,6 +2,8 @@
 // A serial port with a listener thread: the thread sleeps in poll() on the
 // device and on a stop descriptor, reads the queued bytes, cuts them into
 // frames with its own FrameAssembler and hands every frame to PostFrameEvent.
+// While the stream is slow, it rests a moment after emptying the device's
+// queue (receive_rest.h).
 //
 // Threads: the owner's thread calls every public operation. The listener
 // thread runs ListenerProcedure only; it reads `handle`, `eventMask`,

@@ -1,6 +1,8 @@
 #pragma once
 // The TCP client link: one connection to a reader's server (or a serial-to-
-// network gateway), received on its own thread and cut into frames.
+// network gateway), received on its own thread and cut into frames. While the
+// stream is slow, the thread rests a moment after emptying the socket's queue
+// (receive_rest.h).
 //
 // Threads: open(), start(), requestStop(), finished(), join() and the destructor
 // run on the owner's thread. The receiving thread alone touches the socket, the
