@@ -52,8 +52,11 @@ TEST_F(ReceiveRestTest, FastStreamIsReadWithoutRestsUntilItSlowsDown)
 
 TEST_F(ReceiveRestTest, KilobyteSpreadOverTwoWindowsIsFast)
 {
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(rest.afterDrain(kRestBelowBytes / 2));  // rests: slow so far
     askToStop();
+    if (std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(2 * kReceiveRestMs - 2))
+        GTEST_SKIP() << "the rest overran by a whole window; the two halves are no longer neighbours";
     EXPECT_TRUE(rest.afterDrain(kRestBelowBytes / 2));  // the second half, a rest later
 }
 
