@@ -153,30 +153,23 @@ void TcpConnection::receive()
         if (m_messages)
             m_messages(message);
     };
-    // A block shorter than the buffer emptied the socket's queue: the next
-    // receive would only say so, so rest or wait for data first.
-    bool drained = false;
     std::size_t sinceDrain = 0;
     ReceiveRest rest(m_stopFd);
     for (;;) {
         if (m_backlog && !m_backlog->waitForRoom(m_stopFd))
             return;  // asked to stop while the window was behind
-        ssize_t n = -1;
-        int error = EAGAIN;
-        if (!drained) {
-            n = ::recv(m_socket, m_buffer, sizeof m_buffer, 0);
-            error = errno;
-        }
-        drained = false;
+        const ssize_t n = ::recv(m_socket, m_buffer, sizeof m_buffer, 0);
+        const int error = errno;
         if (n > 0) {
             m_assembler.feed(std::string_view(m_buffer, static_cast<std::size_t>(n)), m_frames);
-            drained = n < static_cast<ssize_t>(sizeof m_buffer);
             sinceDrain += static_cast<std::size_t>(n);
-            if (drained) {
+            // A block shorter than the buffer emptied the socket's queue; what
+            // came during a rest is received next, otherwise the receive finds
+            // nothing and the thread waits for data.
+            if (n < static_cast<ssize_t>(sizeof m_buffer)) {
                 if (!rest.afterDrain(sinceDrain))
                     return;
                 sinceDrain = 0;
-                drained = false;  // what came during a rest is read at once
             }
         } else if (n == 0) {
             lost("Connection Closed.\n");
