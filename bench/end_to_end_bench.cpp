@@ -15,14 +15,14 @@
 #include <string>
 #include <thread>
 
-#include "app/alerts.h"
-#include "app/frame_posted.h"
 #include "app/main_window.h"
 #include "link/pause.h"
 #include "support/loopback_server.h"
 #include "support/process_stats.h"
-#include "support/window_watch.h"
 #include "support/temp_dir.h"
+#include "support/window_watch.h"
+#include "ui/alerts.h"
+#include "ui/frame_posted.h"
 
 namespace {
 
@@ -65,7 +65,7 @@ void TcpToLoggedAndPlotted(benchmark::State& state)
     for (auto _ : state) {
         testing::TempDir dir;
         bench::CountingAlerts alerts;
-        app::setAlerts(&alerts);
+        ui::setAlerts(&alerts);
         link::setPauseScale(0);
         testing::LoopbackServer server;
 
@@ -123,7 +123,7 @@ void TcpToLoggedAndPlotted(benchmark::State& state)
             state.SkipWithError("frames were lost");
 
         window.removeEventFilter(&counter);
-        app::setAlerts(nullptr);
+        ui::setAlerts(nullptr);
         link::setPauseScale(1);
     }
 }

@@ -10,11 +10,11 @@
 #include <chrono>
 #include <string>
 
-#include "app/alerts.h"
 #include "app/main_window.h"
 #include "log/log_file.h"
 #include "log/log_lines.h"
 #include "support/temp_dir.h"
+#include "ui/alerts.h"
 
 namespace {
 

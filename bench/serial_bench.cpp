@@ -20,9 +20,9 @@
 #include <string>
 #include <thread>
 
-#include "app/frame_posted.h"
 #include "link/pause.h"
 #include "link/serial_wnd.h"
+#include "ui/frame_posted.h"
 
 namespace {
 
@@ -84,8 +84,8 @@ class Receiver : public QObject {
 public:
     bool event(QEvent* e) override
     {
-        app::acquireHandover(e);
-        if (e->type() == app::FramePosted::kType) {
+        ui::acquireHandover(e);
+        if (e->type() == ui::FramePosted::kType) {
             ++frames;
             return true;
         }
@@ -111,7 +111,7 @@ void SerialToWindowQueue(benchmark::State& state)
         Pty pty;
         Receiver receiver;
         link::CSerialMFC port;
-        if (link::openPort(port, pty.path.c_str(), {app::postingSink(&receiver), {}, {}}, 115200) != link::kResultOk) {
+        if (link::openPort(port, pty.path.c_str(), {ui::postingSink(&receiver), {}, {}, {}}, 115200) != link::kResultOk) {
             state.SkipWithError("the pseudo-terminal did not open");
             break;
         }
@@ -148,7 +148,7 @@ void SerialToSink(benchmark::State& state)
         Pty pty;
         std::atomic<int> frames{0};
         link::CSerialMFC port;
-        link::NotifyTarget target{[&frames](int, std::unique_ptr<link::FrameEvent>) { frames.fetch_add(1); }, {}, {}};
+        link::NotifyTarget target{[&frames](int, std::unique_ptr<link::FrameEvent>) { frames.fetch_add(1); }, {}, {}, {}};
         if (link::openPort(port, pty.path.c_str(), std::move(target), 115200) != link::kResultOk) {
             state.SkipWithError("the pseudo-terminal did not open");
             break;

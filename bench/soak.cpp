@@ -22,14 +22,14 @@
 #include <fstream>
 #include <string>
 
-#include "app/alerts.h"
 #include "app/application.h"
-#include "app/frame_posted.h"
 #include "app/main_window.h"
 #include "link/pause.h"
 #include "support/process_stats.h"
-#include "support/window_watch.h"
 #include "support/temp_dir.h"
+#include "support/window_watch.h"
+#include "ui/alerts.h"
+#include "ui/frame_posted.h"
 
 namespace {
 
@@ -93,7 +93,7 @@ int main(int argc, char** argv)
 
     testing::TempDir logs;
     bench::CountingAlerts alerts;
-    app::setAlerts(&alerts);
+    ui::setAlerts(&alerts);
     link::setPauseScale(0);
 
     pid_t simulator = 0;
@@ -164,6 +164,6 @@ int main(int argc, char** argv)
     std::printf("message boxes:          %d\n", alerts.shown);
     const bool ok = logged == frames && counter.frames == frames && alerts.shown == 0 && growthKb <= 10 * 1024;
     std::printf("%s\n", ok ? "soak passed" : "soak FAILED");
-    app::setAlerts(nullptr);
+    ui::setAlerts(nullptr);
     return ok ? 0 : 1;
 }

@@ -7,8 +7,8 @@
 #include <QString>
 #include <cstdio>
 
-#include "app/alerts.h"
-#include "app/frame_posted.h"
+#include "ui/alerts.h"
+#include "ui/frame_posted.h"
 
 namespace varno::bench {
 
@@ -18,8 +18,8 @@ class FrameCounter : public QObject {
 public:
     bool eventFilter(QObject*, QEvent* e) override
     {
-        app::acquireHandover(e);
-        if (e->type() == app::FramePosted::kType)
+        ui::acquireHandover(e);
+        if (e->type() == ui::FramePosted::kType)
             ++frames;
         return false;
     }
@@ -27,9 +27,9 @@ public:
 };
 
 // Counts the message boxes instead of showing them, and names them on stderr.
-class CountingAlerts final : public app::Alerts {
+class CountingAlerts final : public ui::Alerts {
 public:
-    void show(QWidget*, const QString& text, const QString&, app::AlertIcon) override
+    void show(QWidget*, const QString& text, const QString&, ui::AlertIcon) override
     {
         ++shown;
         std::fprintf(stderr, "message box: %s\n", qPrintable(text));

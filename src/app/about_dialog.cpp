@@ -3,23 +3,23 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/dialog_units.h"
+#include "ui/dialog_units.h"
 
 namespace varno::app {
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("About VARNO"));
-    setFixedSize(dluToPixelsX(235), dluToPixelsY(55));
+    setFixedSize(ui::dluToPixelsX(235), ui::dluToPixelsY(55));
 
     auto place = [](QWidget* w, int x, int y, int width, int height) {
-        const PixelRect r = dluRect(x, y, width, height);
+        const ui::PixelRect r = ui::dluRect(x, y, width, height);
         w->setGeometry(r.x, r.y, r.width, r.height);
     };
 
     auto* icon = new QLabel(this);
     icon->setPixmap(QIcon(QStringLiteral(":/varno/varno.png")).pixmap(32, 32));
-    icon->setGeometry(dluToPixelsX(11), dluToPixelsY(17), 32, 32);
+    icon->setGeometry(ui::dluToPixelsX(11), ui::dluToPixelsY(17), 32, 32);
 
     auto* version = new QLabel(QStringLiteral("VARNO Version 1.0"), this);
     version->setTextFormat(Qt::PlainText);

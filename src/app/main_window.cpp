@@ -20,13 +20,13 @@
 #include <algorithm>
 
 #include "app/about_dialog.h"
-#include "app/dialog_units.h"
-#include "app/frame_posted.h"
-#include "app/qt_text.h"
-#include "app/working_directory.h"
 #include "chart/oscope_ctrl.h"
 #include "link/pause.h"
 #include "log/clock.h"
+#include "log/working_directory.h"
+#include "ui/dialog_units.h"
+#include "ui/frame_posted.h"
+#include "ui/qt_text.h"
 
 // Resources of a static library are registered by hand, from the global namespace.
 static void registerResources()
@@ -38,83 +38,8 @@ namespace varno::app {
 
 namespace {
 
-enum class Kind {
-    GroupBox,
-    PushLike,      // automatic check box drawn as a push button
-    PushButton,
-    CheckBox,
-    Radio,
-    Edit,
-    EditReadOnly,
-    EditDigits,
-    Label,
-    LabelRight,
-    BlackFrame,
-    ComboSorted,   // drop-down with an edit field, sorted list
-    Combo,         // drop-down with an edit field
-    TrackBar,
-    RichEdit,
-};
-
-struct ControlTemplate {
-    int id;  // -1: a group box nobody addresses
-    Kind kind;
-    const char* caption;  // UTF-8
-    int x, y, width, height;  // dialog units
-};
-
-// Template of the main window, in tab order.
-constexpr ControlTemplate kTemplate[] = {
-    {-1, Kind::GroupBox, "Port Série", 219, 271, 156, 29},
-    {idc::Open, Kind::PushLike, "Ouvrir", 328, 281, 42, 14},
-    {idc::PortList, Kind::ComboSorted, "", 227, 282, 45, 54},
-    {1031, Kind::GroupBox, "Données reçues", 6, 184, 108, 86},
-    {idc::Frame, Kind::EditReadOnly, "", 34, 195, 74, 12},
-    {idc::P1, Kind::EditReadOnly, "", 34, 223, 21, 12},
-    {idc::P1Hex, Kind::EditReadOnly, "", 90, 223, 18, 12},
-    {1034, Kind::LabelRight, "P1", 23, 223, 8, 12},
-    {1035, Kind::Label, "P1(hex)", 61, 223, 27, 12},
-    {idc::Id, Kind::EditReadOnly, "", 34, 209, 36, 12},
-    {1032, Kind::Label, "Trame", 12, 195, 21, 12},
-    {1033, Kind::Label, "ID", 24, 209, 8, 12},
-    {idc::ChartFrame, Kind::BlackFrame, "", 6, 6, 372, 176},
-    {idc::Log, Kind::PushLike, "Enregister", 328, 250, 42, 14},
-    {1039, Kind::GroupBox, "Graphique", 117, 184, 51, 58},
-    {1040, Kind::Label, "Pmin", 123, 194, 20, 14},
-    {1041, Kind::Label, "Pmax", 123, 209, 20, 12},
-    {idc::Pmin, Kind::EditDigits, "", 141, 195, 22, 12},
-    {idc::Pmax, Kind::EditDigits, "", 141, 209, 22, 12},
-    {idc::ApplyLimits, Kind::PushButton, "Modifier", 123, 224, 40, 14},
-    {idc::LogFileName, Kind::EditReadOnly, "", 227, 236, 143, 12},
-    {-1, Kind::GroupBox, "Fichier Log", 219, 225, 156, 45},
-    {1042, Kind::GroupBox, "Synchro X", 172, 184, 43, 58},
-    {idc::XSync, Kind::PushLike, "Activer", 177, 224, 32, 14},
-    {idc::XSync100ms, Kind::Radio, "100ms", 178, 197, 36, 10},
-    {idc::XSync1s, Kind::Radio, "1Sec", 178, 209, 31, 10},
-    {idc::P2, Kind::EditReadOnly, "", 34, 236, 21, 12},
-    {idc::P2Hex, Kind::EditReadOnly, "", 90, 236, 18, 12},
-    {1036, Kind::LabelRight, "P2", 23, 236, 8, 12},
-    {1037, Kind::Label, "P2(hex)", 61, 236, 27, 12},
-    {idc::DpHex, Kind::EditReadOnly, "", 87, 250, 21, 12},
-    {1038, Kind::Label, "dP (hex)", 59, 250, 28, 12},
-    {1043, Kind::GroupBox, "Trigger", 117, 243, 98, 27},
-    {idc::Trigger, Kind::TrackBar, "", 122, 252, 91, 12},
-    {idc::ResetLegend, Kind::PushButton, "Reinitialiser", 13, 280, 50, 14},
-    {1044, Kind::GroupBox, "Legende ID", 7, 271, 61, 29},
-    {1045, Kind::GroupBox, "Filtrage ID", 72, 271, 143, 29},
-    {idc::FilterLow, Kind::Edit, "", 86, 281, 39, 12},
-    {idc::FilterHigh, Kind::Edit, "", 135, 281, 39, 12},
-    {idc::BaudList, Kind::Combo, "", 278, 282, 45, 47},
-    {idc::FilterOn, Kind::PushLike, "Activer", 178, 280, 32, 14},
-    {1046, Kind::Label, "Lo", 77, 283, 8, 8},
-    {1047, Kind::Label, "Hi", 127, 283, 8, 8},
-    {-1, Kind::GroupBox, "Mode / Options", 219, 184, 156, 40},
-    {idc::RawText, Kind::CheckBox, "Log Texte (Brut)", 229, 196, 69, 10},
-    {idc::TextView, Kind::RichEdit, "", 7, 186, 208, 114},
-};
-
-// The data exchange, in binding order: an edit's text into a string member, or a
-// check state into an int member.
+// The data exchange of the controls the operator sets, in binding order: an
+// edit's text into a string member, or a check state into an int member.
 struct Binding {
     int id;
     std::string CVARNODlg::*text;
@@ -123,21 +48,26 @@ struct Binding {
 
 const Binding kBindings[] = {
     {idc::Open, nullptr, &CVARNODlg::linkOpen},
-    {idc::Frame, &CVARNODlg::frameField, nullptr},
-    {idc::P1Hex, &CVARNODlg::p1HexField, nullptr},
-    {idc::P1, &CVARNODlg::p1Field, nullptr},
-    {idc::Id, &CVARNODlg::idField, nullptr},
     {idc::Log, nullptr, &CVARNODlg::loggingOn},
     {idc::Pmin, &CVARNODlg::plotMinText, nullptr},
     {idc::Pmax, &CVARNODlg::plotMaxText, nullptr},
-    {idc::LogFileName, &CVARNODlg::logFileNameField, nullptr},
     {idc::XSync, nullptr, &CVARNODlg::xSyncOn},
-    {idc::P2, &CVARNODlg::p2Field, nullptr},
-    {idc::P2Hex, &CVARNODlg::p2HexField, nullptr},
-    {idc::DpHex, &CVARNODlg::dpHexField, nullptr},
     {idc::FilterLow, &CVARNODlg::filterLowText, nullptr},
     {idc::FilterHigh, &CVARNODlg::filterHighText, nullptr},
     {idc::FilterOn, nullptr, &CVARNODlg::filterOn},
+};
+
+// The read-only fields and the members they show.
+struct ShownField {
+    int id;
+    std::string CVARNODlg::*text;
+};
+
+const ShownField kShownFields[] = {
+    {idc::Frame, &CVARNODlg::frameField},   {idc::P1Hex, &CVARNODlg::p1HexField},
+    {idc::P1, &CVARNODlg::p1Field},         {idc::Id, &CVARNODlg::idField},
+    {idc::LogFileName, &CVARNODlg::logFileNameField}, {idc::P2, &CVARNODlg::p2Field},
+    {idc::P2Hex, &CVARNODlg::p2HexField},   {idc::DpHex, &CVARNODlg::dpHexField},
 };
 
 QFont dialogFont()
@@ -154,22 +84,16 @@ QFont dialogFont()
 
 }  // namespace
 
-const std::array<int, 35> CVARNODlg::kPanelControls = {
-    1031, 1032, 1002, 1033, 1005, 1034, 1003, 1036, 1017, 1035, 1004, 1037,
-    1018, 1038, 1019, 1039, 1040, 1008, 1041, 1009, 1010, 1042, 1014, 1015,
-    1013, 1043, 1016, 1044, 1022, 1045, 1046, 1023, 1047, 1024, 1027,
-};
-
 CVARNODlg::CVARNODlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     registerResources();
-    workingDirectory = currentWorkingDirectory();
+    workingDirectory = log::currentWorkingDirectory();
     setWindowTitle(QStringLiteral("VARNO - KAVRO Log Graphique v1.1.1"));
     setWindowIcon(QIcon(QStringLiteral(":/varno/varno.png")));
     setFont(dialogFont());
-    setFixedSize(dluToPixelsX(382), dluToPixelsY(307));
+    setFixedSize(ui::dluToPixelsX(382), ui::dluToPixelsY(307));
 
     buildControls();
     connectHandlers();
@@ -188,8 +112,8 @@ CVARNODlg::~CVARNODlg()
 void CVARNODlg::buildControls()
 {
     QWidget* previousTabStop = nullptr;
-    for (const ControlTemplate& t : kTemplate) {
-        const PixelRect r = dluRect(t.x, t.y, t.width, t.height);
+    for (const ControlTemplate& t : windowTemplate()) {
+        const ui::PixelRect r = ui::dluRect(t.x, t.y, t.width, t.height);
         const QString caption = QString::fromUtf8(t.caption);
         QWidget* w = nullptr;
         bool tabStop = true;
@@ -287,7 +211,7 @@ void CVARNODlg::buildControls()
         }
         // A combo box's geometry gives the height of its drop-down list; the
         // closed box has the height of an edit field.
-        const int height = (t.kind == Kind::ComboSorted || t.kind == Kind::Combo) ? dluToPixelsY(12) : r.height;
+        const int height = (t.kind == Kind::ComboSorted || t.kind == Kind::Combo) ? ui::dluToPixelsY(12) : r.height;
         w->setGeometry(r.x, r.y, r.width, height);
         if (t.kind == Kind::Label || t.kind == Kind::LabelRight) {
             // Our faces run a pixel or two wider than the template's: let a
@@ -318,8 +242,9 @@ void CVARNODlg::buildControls()
 
     for (const Binding& b : kBindings)
         m_bound.push_back(control(b.id));
-    m_pendingText.resize(m_bound.size());
-    m_shown.resize(m_bound.size());
+    for (const ShownField& f : kShownFields)
+        m_shownFields.push_back(edit(f.id));
+    m_shownBytes.resize(m_shownFields.size());
 }
 
 void CVARNODlg::connectHandlers()
@@ -377,8 +302,8 @@ void CVARNODlg::OnInitDialog()
     chart->SetGridColour(0xFFFFFF);
     chart->SetPenColour(0xFFFFFF);
 
-    lastFrameTime = -1;
-    lastFrameMillis = 0;
+    frameTimes.lastFrameTime = -1;
+    frameTimes.lastFrameMillis = 0;
     xSyncPeriodMs = 100;
     button(idc::XSync100ms)->setChecked(true);
 
@@ -430,6 +355,10 @@ void CVARNODlg::UpdateData(bool fromControls)
     for (std::size_t i = 0; i < std::size(kBindings); ++i)
         exchange(i, fromControls);
     m_exchanging = wasExchanging;
+    if (!fromControls) {
+        for (std::size_t i = 0; i < std::size(kShownFields); ++i)
+            markField(i);
+    }
 }
 
 void CVARNODlg::UpdateData(bool fromControls, int id)
@@ -441,6 +370,10 @@ void CVARNODlg::UpdateData(bool fromControls, int id)
             exchange(i, fromControls);
     }
     m_exchanging = wasExchanging;
+    for (std::size_t i = 0; i < std::size(kShownFields); ++i) {
+        if (!fromControls && kShownFields[i].id == id)
+            markField(i);
+    }
 }
 
 void CVARNODlg::exchange(std::size_t i, bool fromControls)
@@ -455,49 +388,36 @@ void CVARNODlg::exchange(std::size_t i, bool fromControls)
         return;
     }
     auto* e = static_cast<QLineEdit*>(m_bound[i]);
-    std::optional<QString>& pending = m_pendingText[i];
-    // Every frame exchanges every field both ways, while a field's text seldom
-    // changes: the last conversion is kept and reused while both sides match it.
-    Shown& shown = m_shown[i];
-    const QString current = pending ? *pending : e->text();
     if (fromControls) {
-        if (current != shown.text) {
-            shown.text = current;
-            shown.bytes = toCp1252(current);
-        }
-        this->*b.text = shown.bytes;
+        this->*b.text = ui::toCp1252(e->text());
         return;
     }
-    const std::string& bytes = this->*b.text;
-    if (bytes == shown.bytes && current == shown.text)
-        return;
-    const QString text = fromCp1252(bytes);
-    shown.text = text;
-    shown.bytes = bytes;
+    const QString text = ui::fromCp1252(this->*b.text);
     // An edit whose text is unchanged keeps its caret and selection.
-    if (current == text)
-        return;
-    if (e->isReadOnly()) {
-        pending = text;
-        m_fieldsPending = true;
-        e->update();  // asks for the paint that shows it
-    } else {
-        pending.reset();
+    if (e->text() != text)
         e->setText(text);
-    }
 }
 
-void CVARNODlg::flushFields()
+void CVARNODlg::markField(std::size_t i)
+{
+    if (this->*kShownFields[i].text == m_shownBytes[i])
+        return;
+    m_fieldsPending = true;
+    m_shownFields[i]->update();  // asks for the paint that shows it
+}
+
+void CVARNODlg::showFields()
 {
     if (!m_fieldsPending)
         return;
     m_fieldsPending = false;
     const bool wasExchanging = m_exchanging;
     m_exchanging = true;
-    for (std::size_t i = 0; i < m_pendingText.size(); ++i) {
-        if (std::optional<QString>& pending = m_pendingText[i]) {
-            static_cast<QLineEdit*>(m_bound[i])->setText(*pending);
-            pending.reset();
+    for (std::size_t i = 0; i < std::size(kShownFields); ++i) {
+        const std::string& bytes = this->*kShownFields[i].text;
+        if (bytes != m_shownBytes[i]) {
+            m_shownFields[i]->setText(ui::fromCp1252(bytes));
+            m_shownBytes[i] = bytes;
         }
     }
     m_exchanging = wasExchanging;
@@ -505,9 +425,9 @@ void CVARNODlg::flushFields()
 
 bool CVARNODlg::event(QEvent* e)
 {
-    acquireHandover(e);  // before anything reads an event another thread built
-    if (e->type() == FramePosted::kType) {
-        auto* posted = static_cast<FramePosted*>(e);
+    ui::acquireHandover(e);  // before anything reads an event another thread built
+    if (e->type() == ui::FramePosted::kType) {
+        auto* posted = static_cast<ui::FramePosted*>(e);
         OnFrameEvent(posted->kind, std::move(posted->event));
         return true;
     }
@@ -523,7 +443,7 @@ bool CVARNODlg::event(QEvent* e)
             return true;
         }
         m_sincePaint.start();
-        flushFields();
+        showFields();
     }
     return QDialog::event(e);
 }
@@ -533,7 +453,7 @@ void CVARNODlg::timerEvent(QTimerEvent* e)
     if (e->timerId() == m_paintTimer.timerId()) {
         m_paintTimer.stop();
         m_sincePaint.start();
-        flushFields();
+        showFields();
         QEvent request(QEvent::UpdateRequest);
         QDialog::event(&request);
         return;

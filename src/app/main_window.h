@@ -1,7 +1,8 @@
 #pragma once
 // The main window: its controls, its state record and the data exchange
 // between them. Its handlers are defined in the folder of the subsystem that
-// owns them (link/, decode/, log/, chart/, app/).
+// owns them, in the files named *_handlers.cpp; the rules they apply to each
+// frame are the Qt-free ones of decode/frame_rules.h and log/frame_log.h.
 //
 // Threads: everything here runs on the GUI thread. Reception threads reach the
 // window only by posting FramePosted events (type 1066).
@@ -13,12 +14,13 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/window_template.h"
 #include "chart/chart_owner.h"
 #include "decode/frame_fields.h"
+#include "decode/frame_rules.h"
 #include "decode/legend.h"
 #include "link/frame_backlog.h"
 #include "link/frame_event.h"
@@ -26,6 +28,7 @@
 #include "link/serial_wnd.h"
 #include "link/tcp_link.h"
 #include "log/clock.h"
+#include "log/frame_log.h"
 #include "log/log_file.h"
 
 class QAbstractButton;
@@ -42,16 +45,6 @@ class COScopeCtrl;
 
 namespace varno::app {
 
-// Control identifiers of the main window's template.
-namespace idc {
-inline constexpr int Open = 1000, PortList = 1001, Frame = 1002, P1 = 1003, P1Hex = 1004, Id = 1005,
-                     ChartFrame = 1006, Log = 1007, Pmin = 1008, Pmax = 1009, ApplyLimits = 1010,
-                     LogFileName = 1011, XSync = 1013, XSync100ms = 1014, XSync1s = 1015,
-                     Trigger = 1016, P2 = 1017, P2Hex = 1018, DpHex = 1019, ResetLegend = 1022,
-                     FilterLow = 1023, FilterHigh = 1024, BaudList = 1025, FilterOn = 1027,
-                     RawText = 1030, TextView = 1048;
-}
-
 class CVARNODlg : public QDialog, public chart::ChartOwner {
     Q_OBJECT
 
@@ -64,40 +57,44 @@ public:
     QLineEdit* edit(int id) const;
     QAbstractButton* button(int id) const;
 
-    // The data exchange: every bound control into its member (true) or every
-    // member into its control (false). Notifications raised meanwhile are ignored.
+    // The data exchange: every control the operator sets into its member (true)
+    // or every member into its control (false). Notifications raised meanwhile
+    // are ignored. The read-only fields are written one way, from their
+    // members: an exchange to the controls marks those that changed, and the
+    // window shows them with its next paint (they change with every frame,
+    // hundreds of times a second).
     void UpdateData(bool fromControls);
     // The same for the one control `id`.
     void UpdateData(bool fromControls, int id);
-    // The read-only fields change with every frame, hundreds of times a second:
-    // the exchange keeps their new texts and the window shows them with its
-    // next paint (the exchange itself reads the new texts back meanwhile).
-    // Shows them now.
-    void flushFields();
+    // Shows the read-only fields' members now, without waiting for the paint.
+    void showFields();
 
-    // ---- Frame events (decode/frame_dispatch.cpp) ----
+    // ---- Frame events (decode/frame_handlers.cpp) ----
     void OnFrameEvent(int kind, std::unique_ptr<link::FrameEvent> event);
     void DecodeReaderFrame(std::string text);
     void DecodeDebugFrame(std::string text);
     bool PassesTagFilter(const std::string& tagId) const;
+    // What the plotting rules read from the window, and the dots they chose.
+    decode::PlotRules plotRules() const;
+    void plotDots(const decode::FramePlot& plot);
 
-    // ---- Legend slots (decode/frame_dispatch.cpp) ----
+    // ---- Legend slots (decode/frame_handlers.cpp) ----
     int FindLegendSlot(const std::string& key) const;
     int ReserveLegendSlot(const std::string& key);
     void ResetLegend();
 
-    // ---- Event text view (decode/text_view.cpp) ----
+    // ---- Event text view (decode/text_view_handlers.cpp) ----
     void AppendText(const std::string& text, std::uint32_t colour, int clearFirst, int lineBreak);
     void EchoFrame(std::int64_t time, const std::string& text);
 
-    // ---- Log file (log/log_control.cpp) ----
+    // ---- Log file (log/log_handlers.cpp) ----
     void OnLogButton();
     void OpenLogFile();
     void CheckLogDay();
     void RecordFrame(const std::string& frame, const decode::ReaderFields& fields);
     void RecordFrame(const std::string& frame, const decode::DebugFields& fields);
 
-    // ---- Chart settings (chart/chart_settings.cpp) ----
+    // ---- Chart settings (chart/chart_handlers.cpp) ----
     void OnApplyLimits();
     void OnToggleXSync();
     void OnXSyncPeriodChoice();
@@ -113,7 +110,7 @@ public:
     std::string_view legendId(int slot) const override;
     std::uint32_t legendColour(int slot) const override;
 
-    // ---- Connection control (link/connection_control.cpp) ----
+    // ---- Connection control (link/connection_handlers.cpp) ----
     void FillPortList();
     void UpdateLinkControls();
     void OnPortSelected();
@@ -126,13 +123,13 @@ public:
     // events meanwhile (their messages are shown on this thread).
     void StopTcpLinks();
 
-    // ---- Tag identifier filter (app/tag_filter.cpp) ----
+    // ---- Tag identifier filter (app/tag_filter_handlers.cpp) ----
     void OnLowChanged();
     void OnHighChanged();
     void OnLowLeft();
     void OnHighLeft();
 
-    // ---- Raw text mode (app/raw_text.cpp) ----
+    // ---- Raw text mode (app/raw_text_handlers.cpp) ----
     void OnRawTextClicked();
     void setRawTextMode(bool on);
     bool rawTextMode() const;
@@ -141,12 +138,10 @@ public:
     std::int32_t plotMin = 0;
     std::int32_t plotMax = 0;
     std::int32_t legendSlotCount = 0;
-    std::int64_t lastFrameTime = 0;
-    std::int64_t firstFrameTime = 0;
     std::uint32_t filterLow = 0;
     std::uint32_t filterHigh = 0xFFFFFF;
-    std::uint16_t lastFrameMillis = 0;
-    std::uint16_t firstFrameMillis = 0;
+    // The first and the previous recorded frame's times (t and dt).
+    log::FrameTimes frameTimes;
     link::CSerialMFC serialPort;
     QComboBox* portCombo = nullptr;
     QComboBox* baudCombo = nullptr;
@@ -206,10 +201,6 @@ public:
     // The clock the log and the day check read (not owned; tests put their own).
     const log::Clock* clock = &log::systemClock();
 
-    // The controls shown in decoded mode and hidden in raw text mode, in the
-    // order they are switched.
-    static const std::array<int, 35> kPanelControls;
-
 protected:
     bool event(QEvent* e) override;
     void timerEvent(QTimerEvent* e) override;
@@ -223,6 +214,8 @@ public slots:
 private:
     void buildControls();
     void exchange(std::size_t binding, bool fromControls);
+    // Marks the read-only field `shown` for the next paint if its member changed.
+    void markField(std::size_t shown);
     void connectHandlers();
     void OnInitDialog();
     void OnDestroy();
@@ -230,16 +223,12 @@ private:
 
     std::map<int, QWidget*> m_controls;
     bool m_exchanging = false;  // notifications raised by the data exchange are ignored
-    // The control of each binding of the exchange, in binding order, and the
-    // text a read-only field will show at the next paint.
+    // The control of each binding of the exchange, in binding order.
     std::vector<QWidget*> m_bound;
-    std::vector<std::optional<QString>> m_pendingText;
-    // Per bound edit: its text and the bytes it stands for, as last converted.
-    struct Shown {
-        QString text;
-        std::string bytes;
-    };
-    std::vector<Shown> m_shown;
+    // The read-only fields, in the order of their table, and the bytes each
+    // shows: a paint sets the text of those whose member has changed since.
+    std::vector<QLineEdit*> m_shownFields;
+    std::vector<std::string> m_shownBytes;
     bool m_fieldsPending = false;
 
     // Paints of the window at most every kPaintIntervalMs: a reader sends up to

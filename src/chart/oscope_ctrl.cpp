@@ -7,8 +7,8 @@
 #include <QPainter>
 #include <QResizeEvent>
 
-#include "app/qt_text.h"
 #include "chart/chart_owner.h"
+#include "ui/qt_text.h"
 
 namespace varno::chart {
 
@@ -301,7 +301,7 @@ void COScopeCtrl::DrawLegend()
         drawn.id = m_owner->legendId(slot);
         drawn.colour = m_owner->legendColour(slot);
         if (!drawn.id.empty()) {
-            drawOpaqueText(painter, metrics, app::fromCp1252(drawn.id), AlignLeft | AlignTop, legendOrigin(plotRect, slot),
+            drawOpaqueText(painter, metrics, ui::fromCp1252(drawn.id), AlignLeft | AlignTop, legendOrigin(plotRect, slot),
                            toQColor(drawn.colour), back);
         }
     }

@@ -4,11 +4,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/alerts.h"
-#include "app/dialog_units.h"
-#include "app/qt_text.h"
 #include "link/ip_address_edit.h"
 #include "link/tcp_settings.h"
+#include "ui/alerts.h"
+#include "ui/dialog_units.h"
+#include "ui/qt_text.h"
 
 namespace varno::link {
 
@@ -16,7 +16,7 @@ namespace {
 
 void place(QWidget* w, int x, int y, int width, int height)
 {
-    const app::PixelRect r = app::dluRect(x, y, width, height);
+    const ui::PixelRect r = ui::dluRect(x, y, width, height);
     w->setGeometry(r.x, r.y, r.width, r.height);
 }
 
@@ -26,7 +26,7 @@ CConfigTCPIP::CConfigTCPIP(QWidget* ownerWindow)
     : QDialog(ownerWindow, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("Configuration TCP/IP"));
-    setFixedSize(app::dluToPixelsX(186), app::dluToPixelsY(66));
+    setFixedSize(ui::dluToPixelsX(186), ui::dluToPixelsY(66));
 
     auto* hostLabel = new QLabel(QString::fromUtf8("Adresse hôte:"), this);
     place(hostLabel, 7, 10, 60, 8);
@@ -69,14 +69,14 @@ void CConfigTCPIP::OnOK()
 {
     hostAddress = addressControl->isBlank() ? 0 : addressControl->address();
     std::uint32_t value = 0;
-    switch (checkPortText(app::toCp1252(portEdit->text()), value)) {
+    switch (checkPortText(ui::toCp1252(portEdit->text()), value)) {
     case PortTextCheck::NotAPositiveInteger:
-        app::alert(this, QStringLiteral("Please enter a positive integer."));
+        ui::alert(this, QStringLiteral("Please enter a positive integer."));
         portEdit->setFocus();
         portEdit->selectAll();
         return;
     case PortTextCheck::OutOfRange:
-        app::alert(this, QStringLiteral("Please enter an integer between %1 and %2.").arg(0).arg(kMaxPort));
+        ui::alert(this, QStringLiteral("Please enter an integer between %1 and %2.").arg(0).arg(kMaxPort));
         portEdit->setFocus();
         portEdit->selectAll();
         return;

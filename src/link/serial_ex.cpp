@@ -85,8 +85,8 @@ void CSerialEx::ListenerProcedure()
     FrameAssembler assembler;
     ReceiveRest rest(stopEvent);
     while (!stopRequested.load()) {
-        // A failed wait (the device has gone away) ends the listener in
-        // silence: the owner notices only that frames stop coming.
+        // A failed wait means the device has gone away: the listener ends and
+        // says so below.
         if (AwaitEvent(&overlapped, kNoTimeout) != kResultOk || overlapped.stopped)
             break;
         const std::uint32_t events = eventWord.exchange(0) & eventMask.load();
@@ -99,6 +99,8 @@ void CSerialEx::ListenerProcedure()
         }
     }
     // A frame still open is dropped with the assembler.
+    if (!stopRequested.load() && !overlapped.stopped)
+        ListenerEnded(lastError.load());
     listenerActive.store(false);
 }
 

@@ -45,6 +45,9 @@ public:
     // Called on the listener thread.
     virtual void PostCommEvent(std::uint32_t event, std::uint32_t error) = 0;
     virtual void PostFrameEvent(int kind, std::unique_ptr<FrameEvent> event) = 0;
+    // Called on the listener thread when it ends by itself, not asked to: the
+    // device has gone away. `error` is the errno of the failed wait or read.
+    virtual void ListenerEnded(std::int32_t error) { (void)error; }
 
     // The listener thread is recorded (it may have ended by itself).
     bool ListenerRecorded() const { return listenerThread.joinable(); }

@@ -59,6 +59,12 @@ void CSerialWnd::PostFrameEvent(int kind, std::unique_ptr<FrameEvent> event)
         targetWindow.frames(kind, std::move(event));
 }
 
+void CSerialWnd::ListenerEnded(std::int32_t error)
+{
+    if (targetWindow.ended)
+        targetWindow.ended(error);
+}
+
 std::int32_t CSerialWnd::OpenForWindow(const char* device, NotifyTarget window, std::uint32_t message,
                                        std::int32_t userValue, std::uint32_t inputQueue, std::uint32_t outputQueue)
 {

@@ -31,6 +31,9 @@ struct NotifyTarget {
     CommSink comm;     // posts message 1067
     // The window's frames not handled yet; the listener waits while it is full.
     std::shared_ptr<FrameBacklog> backlog;
+    // Called once, on the listener thread, when the listener ends by itself
+    // (the device has gone away), with the errno behind it; never after a stop.
+    std::function<void(int error)> ended;
     bool empty() const { return !frames && !comm; }
 };
 
@@ -48,6 +51,7 @@ public:
     std::int32_t Close() override;
     void PostCommEvent(std::uint32_t event, std::uint32_t error) override;
     void PostFrameEvent(int kind, std::unique_ptr<FrameEvent> event) override;
+    void ListenerEnded(std::int32_t error) override;
 
     // Opens the port and starts listening; frames go to `window`. Message 0
     // stands for the registered default message.

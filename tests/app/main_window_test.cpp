@@ -18,10 +18,10 @@
 
 #include "app/about_dialog.h"
 #include "app/main_window.h"
-#include "app/qt_text.h"
 #include "chart/oscope_ctrl.h"
 #include "link/frame_event.h"
 #include "support/window_fixture.h"
+#include "ui/qt_text.h"
 
 namespace varno::testing {
 namespace {
@@ -119,7 +119,7 @@ TEST_F(MainWindowTest, FieldsAndBoxesShowTheirStartValues)
     // Raw text mode is off: the decoded panel shows, the text view does not,
     // although the template has both.
     EXPECT_FALSE(window->textView->isVisible());
-    for (int id : CVARNODlg::kPanelControls)
+    for (int id : app::kPanelControls)
         EXPECT_TRUE(window->control(id)->isVisible()) << id;
 }
 
@@ -128,8 +128,8 @@ TEST_F(MainWindowTest, StateRecordHoldsItsStartValues)
     EXPECT_EQ(window->plotMin, 120);
     EXPECT_EQ(window->plotMax, 180);
     EXPECT_EQ(window->legendSlotCount, 9);
-    EXPECT_EQ(window->lastFrameTime, -1);
-    EXPECT_EQ(window->lastFrameMillis, 0);
+    EXPECT_EQ(window->frameTimes.lastFrameTime, -1);
+    EXPECT_EQ(window->frameTimes.lastFrameMillis, 0);
     EXPECT_EQ(window->filterLow, 0u);
     EXPECT_EQ(window->filterHigh, 0xFFFFFFu);
     EXPECT_EQ(window->xSyncPeriodMs, 100);

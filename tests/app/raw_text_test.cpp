@@ -32,7 +32,7 @@ protected:
 
     bool inPanel(int id) const
     {
-        const auto& panel = CVARNODlg::kPanelControls;
+        const auto& panel = app::kPanelControls;
         return std::find(panel.begin(), panel.end(), id) != panel.end();
     }
 
@@ -65,10 +65,10 @@ struct VisibilityOrder : QObject {
 TEST_F(RawTextTest, TickingSwapsExactlyThePanelForTheTextViewAndBack)
 {
     VisibilityOrder order;
-    for (int id : CVARNODlg::kPanelControls)
+    for (int id : app::kPanelControls)
         window->control(id)->installEventFilter(&order);
     const std::vector<int> ids = allControls();
-    ASSERT_GT(ids.size(), CVARNODlg::kPanelControls.size());
+    ASSERT_GT(ids.size(), app::kPanelControls.size());
 
     clickRawText();
     ASSERT_TRUE(window->rawTextButton->isChecked());
@@ -77,17 +77,17 @@ TEST_F(RawTextTest, TickingSwapsExactlyThePanelForTheTextViewAndBack)
         EXPECT_EQ(window->control(id)->isVisible(), visible) << id;
     }
     EXPECT_TRUE(window->chart->isVisible());
-    EXPECT_TRUE(std::equal(order.hidden.begin(), order.hidden.end(), CVARNODlg::kPanelControls.begin(),
-                           CVARNODlg::kPanelControls.end()));
+    EXPECT_TRUE(std::equal(order.hidden.begin(), order.hidden.end(), app::kPanelControls.begin(),
+                           app::kPanelControls.end()));
 
     clickRawText();
     ASSERT_FALSE(window->rawTextButton->isChecked());
     for (int id : ids)
         EXPECT_EQ(window->control(id)->isVisible(), id != idc::TextView) << id;
     EXPECT_TRUE(window->chart->isVisible());
-    EXPECT_TRUE(std::equal(order.shown.begin(), order.shown.end(), CVARNODlg::kPanelControls.begin(),
-                           CVARNODlg::kPanelControls.end()));
-    for (int id : CVARNODlg::kPanelControls)
+    EXPECT_TRUE(std::equal(order.shown.begin(), order.shown.end(), app::kPanelControls.begin(),
+                           app::kPanelControls.end()));
+    for (int id : app::kPanelControls)
         window->control(id)->removeEventFilter(&order);
 }
 

@@ -12,13 +12,13 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/frame_posted.h"
 #include "app/main_window.h"
-#include "app/qt_text.h"
 #include "link/frame_event.h"
 #include "support/temp_dir.h"
 #include "support/test_clock.h"
 #include "support/window_fixture.h"
+#include "ui/frame_posted.h"
+#include "ui/qt_text.h"
 
 namespace varno::testing {
 namespace {
@@ -141,8 +141,8 @@ TEST_P(FilterEntryTest, TypedBoundIsCheckedNormalisedAndSwitchesTheFilterOff)
     EXPECT_EQ(alerts.shown.size(), static_cast<std::size_t>(c.messages));
     for (const RecordedAlert& a : alerts.shown) {
         EXPECT_EQ(a.text, kBadValue);
-        EXPECT_EQ(a.caption, app::applicationName());
-        EXPECT_EQ(a.icon, app::AlertIcon::Exclamation);
+        EXPECT_EQ(a.caption, ui::applicationName());
+        EXPECT_EQ(a.icon, ui::AlertIcon::Exclamation);
     }
     EXPECT_EQ(focused(), window->control(c.focus));
     // The edit the focus moved to has its whole text ready to be typed over.
@@ -267,9 +267,9 @@ TEST_F(FilterFixture, DataExchangeWritesDoNotCountAsEdits)
 
 // Shows the real message boxes and answers each once it has taken the focus,
 // after running `whileShown` inside the box's own event loop.
-class MessageBoxes final : public app::Alerts {
+class MessageBoxes final : public ui::Alerts {
 public:
-    void show(QWidget* owner, const QString& text, const QString& caption, app::AlertIcon) override
+    void show(QWidget* owner, const QString& text, const QString& caption, ui::AlertIcon) override
     {
         texts << text;
         QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok, owner);
@@ -294,12 +294,12 @@ public:
 TEST_F(FilterFixture, MessageBoxTakingTheFocusLeavesTheHandlerUndisturbed)
 {
     MessageBoxes boxes;
-    app::setAlerts(&boxes);
+    ui::setAlerts(&boxes);
     // A frame handled while the box is up reads the controls back into the state.
     boxes.whileShown = [&] {
         auto event = std::make_unique<link::FrameEvent>();
         event->text = "5A000015ABCD";
-        app::postFrame(window.get(), FRAME_KIND_READER, std::move(event));
+        ui::postFrame(window.get(), FRAME_KIND_READER, std::move(event));
         processEvents();
     };
     setBounds("000000", 0, "FFFFFF", 0xFFFFFF);

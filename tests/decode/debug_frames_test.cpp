@@ -160,7 +160,7 @@ TEST_F(DebugFrameTest, RawTextModeWithoutLoggingLeavesNoTrace)
     EXPECT_EQ(legendKeys(), slotsBefore);
     EXPECT_EQ(window->xSyncTimerId, 0);
     EXPECT_EQ(window->textView->toPlainText(), QString());
-    EXPECT_EQ(window->lastFrameTime, -1);  // the log's time state did not move
+    EXPECT_EQ(window->frameTimes.lastFrameTime, -1);  // the log's time state did not move
 }
 
 TEST_F(DebugFrameTest, LoggedAsDebugLinesOrRawLines)

@@ -6,10 +6,10 @@
 #include <QLineEdit>
 #include <thread>
 
-#include "app/frame_posted.h"
 #include "app/main_window.h"
 #include "link/frame_assembler.h"
 #include "support/window_fixture.h"
+#include "ui/frame_posted.h"
 
 namespace varno::testing {
 namespace {
@@ -55,7 +55,7 @@ TEST_F(ReaderFrameTest, TheThreeLengthsFillTheReceivedFields)
         EXPECT_EQ(fields(), c.expected) << c.text;
         EXPECT_EQ(window->frameText, "[" + c.text + "]");
     }
-    window->flushFields();
+    window->showFields();
     EXPECT_EQ(window->edit(idc::Id)->text(), QString::fromUtf8("€A1B2C"));
 }
 
@@ -81,7 +81,7 @@ TEST_F(ReaderFrameTest, OtherLengthsAndUnknownKindsChangeNothing)
 
     postFrame(123, "960A1B2CABCD");
     EXPECT_EQ(fields(), before);
-    QCoreApplication::postEvent(window.get(), new app::FramePosted(FRAME_KIND_READER, nullptr));
+    QCoreApplication::postEvent(window.get(), new ui::FramePosted(FRAME_KIND_READER, nullptr));
     processEvents();
     EXPECT_EQ(fields(), before);
 }
@@ -128,8 +128,8 @@ TEST_F(ReaderFrameTest, FramesPostedFromAnotherThreadArriveInStreamOrder)
         std::vector<std::string> texts;
         bool eventFilter(QObject*, QEvent* e) override
         {
-            if (e->type() == app::FramePosted::kType)
-                texts.push_back(static_cast<app::FramePosted*>(e)->event->text);
+            if (e->type() == ui::FramePosted::kType)
+                texts.push_back(static_cast<ui::FramePosted*>(e)->event->text);
             return false;
         }
     } recorder;
@@ -145,7 +145,7 @@ TEST_F(ReaderFrameTest, FramesPostedFromAnotherThreadArriveInStreamOrder)
     }
     std::thread reception([&] {
         link::FrameAssembler assembler;
-        auto sink = app::postingSink(window.get());
+        auto sink = ui::postingSink(window.get());
         // Blocks of 32 bytes, as a socket would hand them over.
         for (std::size_t i = 0; i < stream.size(); i += 32)
             assembler.feed(std::string_view(stream).substr(i, 32), sink);

@@ -11,24 +11,24 @@
 #include <string>
 #include <vector>
 
-#include "app/alerts.h"
+#include "frame_tally.h"
+#include "process_figures.h"
 #include "support/loopback_server.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 #include "support/test_clock.h"
 #include "support/window_fixture.h"
-#include "frame_tally.h"
-#include "process_figures.h"
+#include "ui/alerts.h"
 
 namespace varno::testing {
 
-class TimedAlerts final : public app::Alerts {
+class TimedAlerts final : public ui::Alerts {
 public:
     struct Shown {
         QString text;
         Clock::time_point at;
     };
-    void show(QWidget*, const QString& text, const QString&, app::AlertIcon) override
+    void show(QWidget*, const QString& text, const QString&, ui::AlertIcon) override
     {
         shown.push_back({text, Clock::now()});
     }
@@ -66,7 +66,7 @@ protected:
     {
         WindowTest::SetUp();
         ASSERT_FALSE(dir.path().empty());
-        app::setAlerts(&timedAlerts);
+        ui::setAlerts(&timedAlerts);
         clock.set(2026, 12, 8, 10, 0, 0);
         window->clock = &clock;
         std::filesystem::create_directories(logDir());

@@ -55,7 +55,7 @@ public:
     }
     link::NotifyTarget target()
     {
-        return {sink(), [](std::uint32_t, std::int32_t) {}, {}};
+        return {sink(), [](std::uint32_t, std::int32_t) {}, {}, {}};
     }
     link::TcpConnection::MessageSink messages()
     {

@@ -6,10 +6,10 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "app/alerts.h"
 #include "link/config_tcpip.h"
 #include "link/ip_address_edit.h"
 #include "support/window_fixture.h"
+#include "ui/alerts.h"
 
 namespace varno::testing {
 namespace {
@@ -18,13 +18,13 @@ class ConfigTcpipTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        app::setAlerts(&alerts);
+        ui::setAlerts(&alerts);
         dialog.hostAddress = 0x7F000001;
         dialog.port = 10001;
         dialog.OnInitDialog();
         dialog.show();
     }
-    void TearDown() override { app::setAlerts(nullptr); }
+    void TearDown() override { ui::setAlerts(nullptr); }
 
     RecordingAlerts alerts;
     link::CConfigTCPIP dialog{nullptr};
@@ -62,7 +62,7 @@ TEST_F(ConfigTcpipTest, RefusedPortsKeepTheDialogOpenWithTheirMessage)
         EXPECT_TRUE(dialog.isVisible()) << c.text;
         ASSERT_EQ(alerts.shown.size(), 1u) << c.text;
         EXPECT_EQ(alerts.shown[0].text, c.message) << c.text;
-        EXPECT_EQ(alerts.shown[0].icon, app::AlertIcon::Exclamation);
+        EXPECT_EQ(alerts.shown[0].icon, ui::AlertIcon::Exclamation);
         EXPECT_EQ(dialog.port, 10001u) << c.text;
     }
 }

@@ -46,6 +46,7 @@ public:
                     std::lock_guard lock(m_mutex);
                     m_comms.emplace_back(wParam, lParam);
                 },
+                {},
                 {}};
     }
     // Waits until `count` frames have come; returns the frames seen.

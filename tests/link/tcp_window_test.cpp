@@ -188,7 +188,7 @@ TEST_F(TcpWindowTest, OpeningFailuresAreReportedAndLeaveTheLinkClosed)
         clickOpen();
         ASSERT_EQ(alerts.shown.size(), 1u) << c.message;
         EXPECT_TRUE(alerts.shown[0].text.startsWith(QString::fromUtf8(c.message))) << alerts.shown[0].text.toStdString();
-        EXPECT_EQ(alerts.shown[0].caption, app::applicationName());
+        EXPECT_EQ(alerts.shown[0].caption, ui::applicationName());
         expectClosedState();
     }
     EXPECT_EQ(window->tcpSocket, -1);

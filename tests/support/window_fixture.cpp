@@ -6,13 +6,13 @@
 #include <QThread>
 #include <QLineEdit>
 
-#include "app/frame_posted.h"
-#include "app/qt_text.h"
 #include "link/pause.h"
+#include "ui/frame_posted.h"
+#include "ui/qt_text.h"
 
 namespace varno::testing {
 
-void RecordingAlerts::show(QWidget*, const QString& text, const QString& caption, app::AlertIcon icon)
+void RecordingAlerts::show(QWidget*, const QString& text, const QString& caption, ui::AlertIcon icon)
 {
     shown.push_back({text, caption, icon});
 }
@@ -28,7 +28,7 @@ QStringList RecordingAlerts::texts() const
 void WindowTest::SetUp()
 {
     link::setPauseScale(0);
-    app::setAlerts(&alerts);
+    ui::setAlerts(&alerts);
     window = std::make_unique<app::CVARNODlg>();
     window->show();
     processEvents();
@@ -38,7 +38,7 @@ void WindowTest::TearDown()
 {
     window.reset();
     processEvents();
-    app::setAlerts(nullptr);
+    ui::setAlerts(nullptr);
     link::setPauseScale(1);
 }
 
@@ -46,7 +46,7 @@ void WindowTest::postFrame(int kind, const std::string& text)
 {
     auto event = std::make_unique<link::FrameEvent>();
     event->text = text;
-    app::postFrame(window.get(), kind, std::move(event));
+    ui::postFrame(window.get(), kind, std::move(event));
     processEvents();
 }
 
@@ -79,8 +79,8 @@ void WindowTest::clickOpen()
 std::string WindowTest::fieldText(int id) const
 {
     // What the field shows once the window has painted.
-    window->flushFields();
-    return app::toCp1252(window->edit(id)->text());
+    window->showFields();
+    return ui::toCp1252(window->edit(id)->text());
 }
 
 }  // namespace varno::testing

@@ -10,20 +10,20 @@
 #include <string>
 #include <vector>
 
-#include "app/alerts.h"
 #include "app/main_window.h"
+#include "ui/alerts.h"
 
 namespace varno::testing {
 
 struct RecordedAlert {
     QString text;
     QString caption;
-    app::AlertIcon icon;
+    ui::AlertIcon icon;
 };
 
-class RecordingAlerts final : public app::Alerts {
+class RecordingAlerts final : public ui::Alerts {
 public:
-    void show(QWidget* owner, const QString& text, const QString& caption, app::AlertIcon icon) override;
+    void show(QWidget* owner, const QString& text, const QString& caption, ui::AlertIcon icon) override;
     std::vector<RecordedAlert> shown;
     QStringList texts() const;
 };

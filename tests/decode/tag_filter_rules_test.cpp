@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tag_filter_rules.h"
+#include "decode/tag_filter_rules.h"
 
-namespace varno::app {
+namespace varno::decode {
 namespace {
 
 TEST(TagFilterRules, HexTextIsDigitsAndBothCasesOfAToF)
@@ -93,4 +93,4 @@ TEST(TagFilterRules, LeftTextBecomesSixDigitsAndItsValue)
 }
 
 }  // namespace
-}  // namespace varno::app
+}  // namespace varno::decode

@@ -4,10 +4,12 @@
 #include <QAbstractButton>
 #include <QLineEdit>
 
-#include "app/alerts.h"
 #include "app/main_window.h"
-#include "app/qt_text.h"
+#include "log/frame_log.h"
 #include "log/log_lines.h"
+#include "ui/alerts.h"
+#include "ui/log_categories.h"
+#include "ui/qt_text.h"
 
 namespace varno::app {
 
@@ -37,13 +39,15 @@ void closeLogFile(CVARNODlg& window)
 // must find logging off.
 void stopAfterWriteFailure(CVARNODlg& window)
 {
+    qCInfo(ui::lcLog).noquote() << "cannot write to" << QString::fromStdString(window.logFilePath) << ":"
+                                << ui::errnoText(window.logFile.lastErrno());
     closeLogFile(window);
     showLogState(window);
-    alert(&window, QString::fromUtf8("Impossible d'écrire dans le fichier Log"), kLogCaption, AlertIcon::None);
+    ui::alert(&window, QString::fromUtf8("Impossible d'écrire dans le fichier Log"), kLogCaption, ui::AlertIcon::None);
 }
 
-// Time columns, then the caller's line (or the raw line in raw text mode),
-// written only while logging, then the echo in raw text mode.
+// Steps the time state, then writes the caller's line (or the raw line in raw
+// text mode) while logging, then echoes the frame in raw text mode.
 template <class MakeLine>
 void recordLine(CVARNODlg& window, const std::string& frame, MakeLine makeLine)
 {
@@ -51,19 +55,15 @@ void recordLine(CVARNODlg& window, const std::string& frame, MakeLine makeLine)
     // One reading for every column: a second clock read could fall in the next
     // second and pair these milliseconds with the wrong time of day.
     const log::ClockReading now = clock.nowMillis();
-    const std::int64_t nowSeconds = now.seconds;
-    const log::TimeColumns times = log::stepFrameTimes(window.firstFrameTime, window.firstFrameMillis,
-                                                       window.lastFrameTime, window.lastFrameMillis, now);
+    const log::TimeColumns times = window.frameTimes.step(now);
     const bool raw = window.rawTextMode();
     if (window.loggingOn == 1) {
-        const std::string dateTime = log::formatLocalTime(clock, nowSeconds, log::kDateTimeFormat);
-        const std::string line =
-            raw ? log::rawLine(frame, dateTime, now.milliseconds) : makeLine(dateTime, now.milliseconds, times);
+        const std::string line = raw ? log::rawFrameLine(clock, now, frame) : makeLine(clock, now, times);
         if (window.logFile.append(line) != log::LogResult::Ok)
             stopAfterWriteFailure(window);
     }
     if (raw)
-        window.EchoFrame(nowSeconds, frame);
+        window.EchoFrame(now.seconds, frame);
 }
 
 }  // namespace
@@ -87,10 +87,12 @@ void CVARNODlg::OpenLogFile()
     logFilePath = workingDirectory + "/" + logFileNameField;
     logFileOpen = logFile.open(logFilePath) == log::LogResult::Ok ? 1 : 0;
     if (logFileOpen == 0) {
+        qCInfo(ui::lcLog).noquote() << "cannot open" << QString::fromStdString(logFilePath) << ":"
+                                    << ui::errnoText(logFile.lastErrno());
         loggingOn = 0;
         logFileNameField.clear();
         showLogState(*this);
-        alert(this, QStringLiteral("Impossible d'ouvrir le fichier Log"), kLogCaption, AlertIcon::None);
+        ui::alert(this, QStringLiteral("Impossible d'ouvrir le fichier Log"), kLogCaption, ui::AlertIcon::None);
         return;
     }
     if (logFile.append(log::kLogHeader) != log::LogResult::Ok) {
@@ -123,15 +125,15 @@ void CVARNODlg::CheckLogDay()
 
 void CVARNODlg::RecordFrame(const std::string& frame, const decode::ReaderFields& fields)
 {
-    recordLine(*this, frame, [&](const std::string& dateTime, std::uint16_t millis, const log::TimeColumns& times) {
-        return log::readerLine(frame, dateTime, millis, fields.readerId, fields.tagId, times, fields.p1Value);
+    recordLine(*this, frame, [&](const log::Clock& clock, log::ClockReading at, const log::TimeColumns& times) {
+        return log::readerFrameLine(clock, at, times, frame, fields);
     });
 }
 
 void CVARNODlg::RecordFrame(const std::string& frame, const decode::DebugFields& fields)
 {
-    recordLine(*this, frame, [&](const std::string& dateTime, std::uint16_t millis, const log::TimeColumns& times) {
-        return log::debugLine(frame, dateTime, millis, fields.tagId, times, fields.p1Value, fields.p2Value);
+    recordLine(*this, frame, [&](const log::Clock& clock, log::ClockReading at, const log::TimeColumns& times) {
+        return log::debugFrameLine(clock, at, times, frame, fields);
     });
 }
 

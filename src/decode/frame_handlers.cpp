@@ -1,11 +1,12 @@
-// The main window's frame event handler and the frame decoders.
+// The main window's frame event handler and the frame decoders: they apply
+// the rules of decode/frame_rules.h to the window's state and widgets.
 
 #include <QCheckBox>
 #include <QSlider>
 
 #include "app/main_window.h"
 #include "chart/oscope_ctrl.h"
-#include "decode/conversions.h"
+#include "decode/frame_rules.h"
 
 namespace varno::app {
 
@@ -16,14 +17,8 @@ void CVARNODlg::OnFrameEvent(int kind, std::unique_ptr<link::FrameEvent> event)
         return;
 
     UpdateData(true);
-    frameText.clear();
-    frameText.reserve(event->text.size() + 2);
-    frameText.push_back('[');
-    frameText += event->text;
-    frameText.push_back(']');
-    // The text alone chooses the decoder: a ']'-closed frame holding a sign is a
-    // debug frame too.
-    if (decode::holdsSign(frameText))
+    frameText = decode::bracketFrame(event->text);
+    if (decode::classifyFrame(frameText) == decode::FrameClass::Debug)
         DecodeDebugFrame(frameText);
     else
         DecodeReaderFrame(frameText);
@@ -55,15 +50,7 @@ void CVARNODlg::DecodeReaderFrame(std::string text)
         p2HexField = " -- ";
         dpHexField = " --- ";
 
-        if (plotMin <= fields->p1Value && fields->p1Value <= plotMax) {
-            std::uint32_t colour = legendColours[decode::kNoSlotColourIndex];
-            int slot = FindLegendSlot(fields->tagId);
-            if (slot < 0 && fields->p1Value <= triggerLevel())
-                slot = ReserveLegendSlot(fields->tagId);
-            if (slot >= 0)
-                colour = legendColours[static_cast<std::size_t>(slot)];
-            chart->AppendPoint(colour, static_cast<double>(fields->p1Value));
-        }
+        plotDots(decode::plotReaderFrame(*fields, plotRules(), legendIds, legendColours));
     }
 
     if (loggingOn == 1 || raw)
@@ -94,25 +81,7 @@ void CVARNODlg::DecodeDebugFrame(std::string text)
         p2Field = std::to_string(fields.p2Value);
         dpHexField = fields.dpText;
 
-        // P1 under key "id/1", P2 under "id/2". A new tag whose values are both
-        // above the trigger takes no slot; otherwise the first key plotted
-        // reserves its companion's slot too, so both keys of a tag get theirs at once.
-        const bool bothAboveTrigger = fields.p1Value > triggerLevel() && fields.p2Value > triggerLevel();
-        auto plot = [&](std::int32_t value, const std::string& key, const std::string& companion) {
-            if (value < plotMin || value > plotMax)
-                return;
-            int slot = FindLegendSlot(key);
-            if (slot < 0 && !bothAboveTrigger) {
-                slot = ReserveLegendSlot(key);
-                ReserveLegendSlot(companion);
-            }
-            const std::size_t colour = slot >= 0 ? static_cast<std::size_t>(slot) : decode::kNoSlotColourIndex;
-            chart->AppendPoint(legendColours[colour], static_cast<double>(value));
-        };
-        const std::string key1 = fields.key1();
-        const std::string key2 = fields.key2();
-        plot(fields.p1Value, key1, key2);
-        plot(fields.p2Value, key2, key1);
+        plotDots(decode::plotDebugFrame(fields, plotRules(), legendIds, legendColours));
     }
 
     // Unlike reader frames, a debug frame is neither logged nor echoed while
@@ -125,8 +94,20 @@ void CVARNODlg::DecodeDebugFrame(std::string text)
 
 bool CVARNODlg::PassesTagFilter(const std::string& tagId) const
 {
-    const std::uint32_t value = decode::lenientToUInt32(tagId, 16);
-    return filterLow <= value && value <= filterHigh;
+    return decode::passesTagFilter(tagId, filterLow, filterHigh);
+}
+
+decode::PlotRules CVARNODlg::plotRules() const
+{
+    return {plotMin, plotMax, triggerLevel()};
+}
+
+void CVARNODlg::plotDots(const decode::FramePlot& plot)
+{
+    for (int i = 0; i < plot.count; ++i) {
+        const decode::Dot& dot = plot.dots[static_cast<std::size_t>(i)];
+        chart->AppendPoint(dot.colour, static_cast<double>(dot.value));
+    }
 }
 
 int CVARNODlg::FindLegendSlot(const std::string& key) const

@@ -83,7 +83,7 @@ protected:
         ASSERT_EQ(alerts.shown.size(), 1U);
         EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(text));
         EXPECT_EQ(alerts.shown[0].caption, QStringLiteral("KAVRO Log Master"));
-        EXPECT_EQ(alerts.shown[0].icon, app::AlertIcon::None);
+        EXPECT_EQ(alerts.shown[0].icon, ui::AlertIcon::None);
     }
 
     TempDir dir;
@@ -356,10 +356,10 @@ TEST_F(LogTest, AHeaderThatCannotBeWrittenIsAWriteFailure)
 }
 
 // A real message box runs an event loop: frames keep arriving while it is up.
-class FramesDuringTheBox final : public app::Alerts {
+class FramesDuringTheBox final : public ui::Alerts {
 public:
     explicit FramesDuringTheBox(std::function<void()> whileShown) : m_whileShown(std::move(whileShown)) {}
-    void show(QWidget*, const QString& text, const QString&, app::AlertIcon) override
+    void show(QWidget*, const QString& text, const QString&, ui::AlertIcon) override
     {
         texts << text;
         m_whileShown();
@@ -376,7 +376,7 @@ TEST_F(LogTest, FramesHandledWhileALogBoxIsUpFindLoggingOff)
         postFrame(FRAME_KIND_READER, "960A1B2CABCD");
         postFrame(FRAME_KIND_DEBUG, "96 A0 +0A 0A1B2C");
     });
-    app::setAlerts(&boxes);
+    ui::setAlerts(&boxes);
 
     // The file goes while logging: the box of the failed line.
     clickLog();
@@ -392,7 +392,7 @@ TEST_F(LogTest, FramesHandledWhileALogBoxIsUpFindLoggingOff)
     clickLog();
     EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("Impossible d'ouvrir le fichier Log")});
     expectLoggingOff();
-    app::setAlerts(&alerts);
+    ui::setAlerts(&alerts);
 }
 
 }  // namespace

@@ -13,10 +13,10 @@
 #include <functional>
 #include <map>
 
-#include "app/frame_posted.h"
 #include "link/serial.h"
 #include "support/pty_pair.h"
 #include "support/window_fixture.h"
+#include "ui/frame_posted.h"
 
 namespace varno::testing {
 namespace {
@@ -29,9 +29,9 @@ class FrameCounter : public QObject {
 public:
     bool eventFilter(QObject*, QEvent* e) override
     {
-        app::acquireHandover(e);
-        if (e->type() == app::FramePosted::kType) {
-            ++byKind[static_cast<app::FramePosted*>(e)->kind];
+        ui::acquireHandover(e);
+        if (e->type() == ui::FramePosted::kType) {
+            ++byKind[static_cast<ui::FramePosted*>(e)->kind];
         }
         return false;
     }
@@ -141,7 +141,7 @@ TEST_F(ConnectionControlTest, NoPortAtAllLeavesTcpIpWhichCannotOpenYet)
     clickOpen();
     EXPECT_EQ(alerts.texts(), QStringList{QString::fromUtf8("Erreur ouverture du port série.")});
     ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0].icon, app::AlertIcon::Exclamation);
+    EXPECT_EQ(alerts.shown[0].icon, ui::AlertIcon::Exclamation);
     expectClosed();
 }
 

@@ -1,4 +1,4 @@
-#include "app/alerts.h"
+#include "ui/alerts.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -8,9 +8,9 @@
 #include <atomic>
 #include <future>
 
-#include "app/frame_posted.h"
+#include "ui/frame_posted.h"
 
-namespace varno::app {
+namespace varno::ui {
 
 namespace {
 
@@ -102,4 +102,4 @@ void alert(QWidget* owner, const QString& text, const QString& caption, AlertIco
     dismissed.wait();
 }
 
-}  // namespace varno::app
+}  // namespace varno::ui

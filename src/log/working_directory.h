@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace varno::app {
+namespace varno::log {
 
 // A directory path as the log file paths want it: without a trailing '/', so
 // the root "/" gives "".
@@ -11,4 +11,4 @@ std::string withoutTrailingSlash(std::string path);
 // The process's current directory, without a trailing '/' ("" when unreadable).
 std::string currentWorkingDirectory();
 
-}  // namespace varno::app
+}  // namespace varno::log

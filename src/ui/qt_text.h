@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace varno::app {
+namespace varno::ui {
 
 QString fromCp1252(std::string_view bytes);
 std::string toCp1252(const QString& text);
 
-}  // namespace varno::app
+}  // namespace varno::ui

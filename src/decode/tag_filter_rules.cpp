@@ -1,8 +1,8 @@
-#include "app/tag_filter_rules.h"
+#include "decode/tag_filter_rules.h"
 
 #include "decode/conversions.h"
 
-namespace varno::app {
+namespace varno::decode {
 
 bool isHexText(std::string_view text)
 {
@@ -62,4 +62,4 @@ LeftBound normaliseLeftBound(std::string_view typed, const BoundSide& side, std:
     return result;
 }
 
-}  // namespace varno::app
+}  // namespace varno::decode

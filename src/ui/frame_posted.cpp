@@ -1,4 +1,4 @@
-#include "app/frame_posted.h"
+#include "ui/frame_posted.h"
 
 #include <QCoreApplication>
 
@@ -9,7 +9,7 @@
 #define VARNO_TSAN 0
 #endif
 
-namespace varno::app {
+namespace varno::ui {
 
 static_assert(link::WM_FRAME_EVENT >= QEvent::User && link::WM_FRAME_EVENT <= QEvent::MaxUser);
 
@@ -42,4 +42,4 @@ link::FrameSink postingSink(QObject* receiver, std::shared_ptr<link::FrameBacklo
     };
 }
 
-}  // namespace varno::app
+}  // namespace varno::ui

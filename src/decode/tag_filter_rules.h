@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace varno::app {
+namespace varno::decode {
 
 // A bound is typed as this many hexadecimal digits.
 inline constexpr std::size_t kBoundDigits = 6;
@@ -47,4 +47,4 @@ struct LeftBound {
 // bound that crosses `otherBound` silently falls back.
 LeftBound normaliseLeftBound(std::string_view typed, const BoundSide& side, std::uint32_t otherBound);
 
-}  // namespace varno::app
+}  // namespace varno::decode

@@ -9,8 +9,8 @@
 #include <QTextEdit>
 
 #include "app/main_window.h"
-#include "app/qt_text.h"
 #include "log/clock.h"
+#include "ui/qt_text.h"
 
 namespace varno::app {
 
@@ -34,7 +34,7 @@ QColor fromColorRef(std::uint32_t colour)
 // start a new line) appear as their visible symbols.
 QString frameForView(const std::string& frame)
 {
-    QString text = fromCp1252(frame);
+    QString text = ui::fromCp1252(frame);
     for (QChar& c : text) {
         const char16_t u = c.unicode();
         if (u < 0x20 && u != u'\t')
@@ -96,7 +96,7 @@ void scrollToNewest(QTextEdit* view)
 
 void CVARNODlg::AppendText(const std::string& text, std::uint32_t colour, int clearFirst, int lineBreak)
 {
-    appendToView(*this, fromCp1252(text), colour, clearFirst, lineBreak);
+    appendToView(*this, ui::fromCp1252(text), colour, clearFirst, lineBreak);
     scrollToNewest(textView);
 }
 
@@ -106,7 +106,7 @@ void CVARNODlg::EchoFrame(std::int64_t time, const std::string& text)
     // Both halves of the line in one edit: the view lays the line out once.
     QTextCursor edit(textView->document());
     edit.beginEditBlock();
-    appendToView(*this, fromCp1252(stamp), kStampColour, 0, 0);
+    appendToView(*this, ui::fromCp1252(stamp), kStampColour, 0, 0);
     appendToView(*this, frameForView(text), kFrameColour, 0, 1);
     edit.endEditBlock();
     scrollToNewest(textView);

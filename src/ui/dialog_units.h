@@ -3,7 +3,7 @@
 // for an 8-point dialog font whose average character is 6 × 13 pixels.
 
 
-namespace varno::app {
+namespace varno::ui {
 
 struct PixelRect {
     int x, y, width, height;
@@ -17,4 +17,4 @@ constexpr PixelRect dluRect(int x, int y, int width, int height)
     return {dluToPixelsX(x), dluToPixelsY(y), dluToPixelsX(width), dluToPixelsY(height)};
 }
 
-}  // namespace varno::app
+}  // namespace varno::ui

@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace varno::app {
+namespace varno::ui {
 
 enum class AlertIcon { Exclamation, None };
 
@@ -34,4 +34,4 @@ inline void alert(QWidget* owner, const QString& text)
     alert(owner, text, applicationName(), AlertIcon::Exclamation);
 }
 
-}  // namespace varno::app
+}  // namespace varno::ui

@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <string>
 
-#include "app/alerts.h"
 #include "app/main_window.h"
 #include "chart/oscope_ctrl.h"
 #include "decode/conversions.h"
+#include "ui/alerts.h"
 
 namespace varno::app {
 
@@ -33,17 +33,17 @@ void CVARNODlg::OnApplyLimits()
     plotMax = readLimit(plotMaxText);
     // Each check sees what the one before left, so one click may show two messages.
     if (plotMin < 0) {
-        alert(this, QString::fromUtf8("La limite inférieure doit être supérieure à 0."));
+        ui::alert(this, QString::fromUtf8("La limite inférieure doit être supérieure à 0."));
         plotMin = 0;
         plotMinText = std::to_string(plotMin);
     }
     if (plotMax > 255) {
-        alert(this, QString::fromUtf8("La limite supérieure doit être inférieure à 255."));
+        ui::alert(this, QString::fromUtf8("La limite supérieure doit être inférieure à 255."));
         plotMax = 255;
         plotMaxText = std::to_string(plotMax);
     }
     if (plotMin >= plotMax) {
-        alert(this, QString::fromUtf8("La limite supérieure doit être supérieure à la la limite inférieure."));
+        ui::alert(this, QString::fromUtf8("La limite supérieure doit être supérieure à la la limite inférieure."));
         plotMin = 120;
         plotMinText = std::to_string(plotMin);
         plotMax = 180;

@@ -1,10 +1,10 @@
-#include "app/working_directory.h"
+#include "log/working_directory.h"
 
 #include <unistd.h>
 
 #include <climits>
 
-namespace varno::app {
+namespace varno::log {
 
 std::string withoutTrailingSlash(std::string path)
 {
@@ -21,4 +21,4 @@ std::string currentWorkingDirectory()
     return withoutTrailingSlash(buffer);
 }
 
-}  // namespace varno::app
+}  // namespace varno::log

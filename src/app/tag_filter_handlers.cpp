@@ -2,9 +2,9 @@
 
 #include <QLineEdit>
 
-#include "app/alerts.h"
 #include "app/main_window.h"
-#include "app/tag_filter_rules.h"
+#include "decode/tag_filter_rules.h"
+#include "ui/alerts.h"
 
 namespace varno::app {
 
@@ -12,21 +12,21 @@ namespace {
 
 // What tells the two bounds apart.
 struct BoundWiring {
-    const BoundSide* side;
+    const decode::BoundSide* side;
     std::string CVARNODlg::*text;
     std::uint32_t CVARNODlg::*value;
     int otherEdit;  // where the focus goes once six digits are typed
     void (CVARNODlg::*left)();
 };
 
-const BoundWiring kLow{&kLowBound, &CVARNODlg::filterLowText, &CVARNODlg::filterLow, idc::FilterHigh,
+const BoundWiring kLow{&decode::kLowBound, &CVARNODlg::filterLowText, &CVARNODlg::filterLow, idc::FilterHigh,
                        &CVARNODlg::OnLowLeft};
-const BoundWiring kHigh{&kHighBound, &CVARNODlg::filterHighText, &CVARNODlg::filterHigh, idc::FilterLow,
+const BoundWiring kHigh{&decode::kHighBound, &CVARNODlg::filterHighText, &CVARNODlg::filterHigh, idc::FilterLow,
                         &CVARNODlg::OnHighLeft};
 
 void showBoundMessage(CVARNODlg* window)
 {
-    alert(window, QString::fromUtf8("Valeur de l'identifiant interdite. Rentrez une valeur héxadecimal."));
+    ui::alert(window, QString::fromUtf8("Valeur de l'identifiant interdite. Rentrez une valeur héxadecimal."));
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ void CVARNODlg::boundChanged(bool low)
     UpdateData(true);
     // Any edit of a bound switches the filter off; the operator ticks it again.
     filterOn = 0;
-    const TypedBound typed = checkTypedBound(this->*bound.text, *bound.side);
+    const decode::TypedBound typed = decode::checkTypedBound(this->*bound.text, *bound.side);
     if (typed.rejected) {
         // The message runs an event loop in which frames are handled, and each
         // reads the controls back: let them hold the filter switched off.
@@ -87,7 +87,7 @@ void CVARNODlg::boundLeft(bool low)
 
     const BoundWiring& bound = low ? kLow : kHigh;
     UpdateData(true);
-    const LeftBound left = normaliseLeftBound(this->*bound.text, *bound.side, low ? filterHigh : filterLow);
+    const decode::LeftBound left = decode::normaliseLeftBound(this->*bound.text, *bound.side, low ? filterHigh : filterLow);
     if (left.rejected)
         showBoundMessage(this);
     this->*bound.text = left.text;

@@ -1,8 +1,8 @@
-#include "app/qt_text.h"
+#include "ui/qt_text.h"
 
 #include "decode/cp1252.h"
 
-namespace varno::app {
+namespace varno::ui {
 
 QString fromCp1252(std::string_view bytes)
 {
@@ -22,4 +22,4 @@ std::string toCp1252(const QString& text)
     return bytes;
 }
 
-}  // namespace varno::app
+}  // namespace varno::ui

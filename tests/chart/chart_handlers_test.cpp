@@ -10,10 +10,10 @@
 #include <QTest>
 #include <functional>
 
-#include "app/alerts.h"
 #include "app/main_window.h"
-#include "app/qt_text.h"
 #include "chart_test_support.h"
+#include "ui/alerts.h"
+#include "ui/qt_text.h"
 
 namespace varno::testing {
 namespace {
@@ -77,8 +77,8 @@ TEST_F(ChartSettingsTest, ApplyLimitsChecksCorrectsAndApplies)
 
         EXPECT_EQ(alerts.texts(), c.messages);
         for (const RecordedAlert& a : alerts.shown) {
-            EXPECT_EQ(a.caption, app::applicationName());
-            EXPECT_EQ(a.icon, app::AlertIcon::Exclamation);
+            EXPECT_EQ(a.caption, ui::applicationName());
+            EXPECT_EQ(a.icon, ui::AlertIcon::Exclamation);
         }
         EXPECT_EQ(window->plotMin, c.min);
         EXPECT_EQ(window->plotMax, c.max);

@@ -9,13 +9,14 @@
 #include <chrono>
 #include <thread>
 
-#include "app/alerts.h"
-#include "app/frame_posted.h"
 #include "app/main_window.h"
-#include "app/qt_text.h"
 #include "link/config_tcpip.h"
 #include "link/pause.h"
 #include "link/port_list.h"
+#include "ui/alerts.h"
+#include "ui/frame_posted.h"
+#include "ui/log_categories.h"
+#include "ui/qt_text.h"
 
 namespace varno::app {
 
@@ -34,15 +35,20 @@ public:
 };
 
 // The port's notifications, posted to `window` from the listener thread.
-link::NotifyTarget windowTarget(QObject* window, const std::shared_ptr<link::FrameBacklog>& backlog)
+link::NotifyTarget windowTarget(QObject* window, const std::shared_ptr<link::FrameBacklog>& backlog,
+                                const QByteArray& device)
 {
-    return {postingSink(window, backlog),
+    return {ui::postingSink(window, backlog),
             [window](std::uint32_t wParam, std::int32_t lParam) {
                 auto* notice = new CommPosted(wParam, lParam);
-                releaseHandover(notice);
+                ui::releaseHandover(notice);
                 QCoreApplication::postEvent(window, notice);
             },
-            backlog};
+            backlog,
+            [device](int error) {
+                qCInfo(ui::lcLink).noquote() << "serial port" << QFile::decodeName(device)
+                                             << "ended by itself:" << ui::errnoText(error);
+            }};
 }
 
 // The text of the selected item; typed text that selects no item is not used.
@@ -78,7 +84,7 @@ void CVARNODlg::UpdateLinkControls()
 
 void CVARNODlg::OnPortSelected()
 {
-    if (selectedItem(portCombo) == QLatin1String("TCP/IP")) {
+    if (ui::toCp1252(selectedItem(portCombo)) == link::kTcpIpItem) {
         link::CConfigTCPIP settings(this);
         settings.hostAddress = tcpHostAddress;
         settings.port = tcpPort;
@@ -134,7 +140,7 @@ void CVARNODlg::OnOpenButton()
     }
 
     if (portCombo->currentIndex() < 0) {
-        alert(this, QString::fromUtf8("Aucun port série sélectionné."));
+        ui::alert(this, QString::fromUtf8("Aucun port série sélectionné."));
         StopXSync();
         UpdateData(true);
         linkOpen = 0;
@@ -150,20 +156,21 @@ void CVARNODlg::OnOpenButton()
     }
 
     const QByteArray device = QFile::encodeName(selectedItem(portCombo));
-    if (serialPort.IsOpen())
-        serialPort.Close();
     UpdateData(true);
-    if (serialPort.OpenForWindow(device.constData(), windowTarget(this, frameBacklog), 0, 0, 0, 0) != link::kResultOk) {
-        alert(this, QString::fromUtf8("Erreur ouverture du port série."));
+    const std::uint32_t baudRate = link::baudRateFromText(selectedItem(baudCombo).toStdString());
+    if (const std::int32_t error = link::openPort(serialPort, device.constData(), windowTarget(this, frameBacklog, device), baudRate);
+        error != link::kResultOk) {
+        qCInfo(ui::lcLink).noquote() << "serial port" << QFile::decodeName(device)
+                                     << "not opened:" << ui::errnoText(error);
+        ui::alert(this, QString::fromUtf8("Erreur ouverture du port série."));
         StopXSyncTimer();
         linkOpen = 0;
         UpdateData(false);
         UpdateLinkControls();
         return;
     }
-    link::pause(100);
+    qCInfo(ui::lcLink).noquote() << "serial port" << QFile::decodeName(device) << "opened at" << baudRate << "baud";
     linkOpen = 1;
-    link::finishPortOpening(serialPort, link::baudRateFromText(selectedItem(baudCombo).toStdString()));
     UpdateData(false);
     UpdateLinkControls();
 }
@@ -179,17 +186,19 @@ void CVARNODlg::OpenTcpLink()
     QApplication::restoreOverrideCursor();
 
     if (link == nullptr) {
+        qCInfo(ui::lcLink).noquote() << "no connection to" << QString::fromStdString(link::FormatHostAddress(tcpHostAddress))
+                                     << "port" << tcpPort << "at step" << failure.step << "code" << failure.code;
         switch (failure.step) {
         case link::TcpOpenFailure::Resolve:
-            alert(this, QString::fromUtf8("Erreur sur l'adresse IP du hôte (getaddrinfo: %1).").arg(failure.code));
+            ui::alert(this, QString::fromUtf8("Erreur sur l'adresse IP du hôte (getaddrinfo: %1).").arg(failure.code));
             break;
         case link::TcpOpenFailure::Socket:
-            alert(this, QString::fromUtf8("Erreur lors de la création du socket: %1\n").arg(failure.code));
+            ui::alert(this, QString::fromUtf8("Erreur lors de la création du socket: %1\n").arg(failure.code));
             break;
         case link::TcpOpenFailure::Connect:
         case link::TcpOpenFailure::None:
             tcpSocket = -1;
-            alert(this, QString::fromUtf8("L'hôte ne répond pas. Vérifier son adresse: %1.")
+            ui::alert(this, QString::fromUtf8("L'hôte ne répond pas. Vérifier son adresse: %1.")
                             .arg(QString::fromStdString(link::FormatHostAddress(tcpHostAddress))));
             break;
         }
@@ -201,8 +210,15 @@ void CVARNODlg::OpenTcpLink()
 
     tcpSocket = link->socketDescriptor();
     linkOpen = 1;  // the click has pressed the button already
+    qCInfo(ui::lcLink).noquote() << "connected to" << QString::fromStdString(link::FormatHostAddress(tcpHostAddress))
+                                 << "port" << tcpPort;
     link->start(
-        postingSink(this, frameBacklog), [this](const std::string& message) { alert(this, fromCp1252(message)); },
+        ui::postingSink(this, frameBacklog),
+        [this](const std::string& message) {
+            // A loss of the connection, or a failure of its shutdown.
+            qCInfo(ui::lcLink).noquote() << "connection:" << ui::fromCp1252(message).trimmed();
+            ui::alert(this, ui::fromCp1252(message));
+        },
         frameBacklog);
     tcpLink = std::move(link);
     link::pause(250);

@@ -10,8 +10,12 @@
 
 class QObject;
 
-namespace varno::app {
+namespace varno::ui {
 
+// The toolkit hands an event from one thread to another under locks of its own
+// library, where a thread sanitizer cannot see them. The sender marks a release
+// on the object it hands over once it has built it; whoever reads it on the
+// other side marks the acquire first. Both do nothing outside sanitizer builds.
 void releaseHandover(const void* object);
 void acquireHandover(const void* object);
 
@@ -48,11 +52,4 @@ void postFrame(QObject* receiver, int kind, std::unique_ptr<link::FrameEvent> ev
 // A sink for the reception loops that posts every frame to `receiver`.
 link::FrameSink postingSink(QObject* receiver, std::shared_ptr<link::FrameBacklog> backlog = {});
 
-// The toolkit hands an event from one thread to another under locks of its own
-// library, where a thread sanitizer cannot see them. The sender marks a release
-// on the object it hands over once it has built it; whoever reads it on the
-// other side marks the acquire first. Both do nothing outside sanitizer builds.
-void releaseHandover(const void* object);
-void acquireHandover(const void* object);
-
-}  // namespace varno::app
+}  // namespace varno::ui

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/working_directory.h"
+#include "log/working_directory.h"
 
-namespace varno::app {
+namespace varno::log {
 namespace {
 
 TEST(WorkingDirectory, LosesOnlyItsTrailingSlash)
@@ -14,4 +14,4 @@ TEST(WorkingDirectory, LosesOnlyItsTrailingSlash)
 }
 
 }  // namespace
-}  // namespace varno::app
+}  // namespace varno::log
