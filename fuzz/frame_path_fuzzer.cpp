@@ -1,6 +1,7 @@
 // libFuzzer harness over the path a frame takes without any widget: bytes into
-// the frame assembler, every event's text through the sign test, the reader
-// and debug field cutting and the three log lines, with a fixed clock.
+// the frame assembler, every event's text through the rules the window and the
+// logger apply (decoder choice, field cutting, tag filter, dots and legend
+// slots) and the three log lines, with a fixed clock.
 //
 // For each input it checks that
 // - the events do not depend on how the input is split: fed whole, in chunks
@@ -9,7 +10,9 @@
 // - pending never exceeds the assembler's cap after any byte;
 // - no log line holds a CR or LF except its closing CR LF, and the frame
 //   column holds the frame's bytes;
-// - the cut fields are the bytes at their positions in the frame.
+// - the cut fields are the bytes at their positions in the frame;
+// - a frame draws at most its values, only within the limits, and the legend
+//   only ever gains keys the frame named.
 // A broken check aborts, which libFuzzer reports as a finding.
 
 #include <cstddef>
@@ -17,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -25,8 +29,10 @@
 
 #include "decode/conversions.h"
 #include "decode/frame_fields.h"
+#include "decode/frame_rules.h"
 #include "link/frame_assembler.h"
 #include "log/clock.h"
+#include "log/frame_log.h"
 #include "log/log_lines.h"
 
 namespace {
@@ -158,17 +164,49 @@ std::string_view at(std::string_view bracketed, std::size_t pos, std::size_t cou
     return pos >= bracketed.size() ? std::string_view() : bracketed.substr(pos, count);
 }
 
-// The log's time state across the frames of one input, as the window keeps it.
-struct FrameTimes {
-    std::int64_t firstTime = 0;
-    std::uint16_t firstMillis = 0;
-    std::int64_t lastTime = -1;
-    std::uint16_t lastMillis = 0;
+// What the window and the logger keep across the frames of one input.
+struct FrameState {
+    log::FrameTimes times;
+    decode::LegendIds legend;
 };
 
+// Limits and a trigger level that move with the frames, so that every branch
+// of the plotting rules is reached.
+decode::PlotRules rulesFor(std::size_t index)
+{
+    const auto low = static_cast<std::int32_t>((index * 37) % 200);
+    return {low, low + static_cast<std::int32_t>((index * 53) % 120), static_cast<int>((index * 71) % 256)};
+}
+
+// The legend after a plotting rule: what was there stays, and any new key is
+// one of `keys`.
+void checkLegend(const decode::LegendIds& before, const decode::LegendIds& after,
+                 std::initializer_list<std::string_view> keys)
+{
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        if (!before[i].empty()) {
+            CHECK(after[i] == before[i]);
+            continue;
+        }
+        bool named = after[i].empty();
+        for (std::string_view key : keys)
+            named = named || after[i] == key;
+        CHECK(named);
+    }
+}
+
+void checkPlot(const decode::FramePlot& plot, const decode::PlotRules& rules, int most)
+{
+    CHECK(plot.count >= 0 && plot.count <= most);
+    for (int i = 0; i < plot.count; ++i) {
+        const std::int32_t value = plot.dots[static_cast<std::size_t>(i)].value;
+        CHECK(rules.plotMin <= value && value <= rules.plotMax);
+    }
+}
+
 // What the window does with one event: the raw line of raw text mode, and the
-// decoder the sign picks, its fields cut and its line formatted.
-void followEvent(const Event& event, std::size_t index, const log::Clock& clock, FrameTimes& times)
+// decoder the sign picks, its fields cut, filtered, plotted and its line formatted.
+void followEvent(const Event& event, std::size_t index, const log::Clock& clock, FrameState& state)
 {
     const std::string& text = event.text;
     // The sign search never lets a second sign in; a debug frame holds one.
@@ -185,34 +223,38 @@ void followEvent(const Event& event, std::size_t index, const log::Clock& clock,
     // A fixed clock, with a millisecond reading that moves on with every frame.
     const log::ClockReading now{FixedClock::kSeconds + static_cast<std::int64_t>(index / 3),
                                 static_cast<std::uint16_t>((index * 389) % 1000)};
-    const log::TimeColumns columns =
-        log::stepFrameTimes(times.firstTime, times.firstMillis, times.lastTime, times.lastMillis, now);
-    const std::string dateTime = log::formatLocalTime(clock, now.seconds, log::kDateTimeFormat);
-    CHECK(dateTime.size() == 19);
+    const log::TimeColumns columns = state.times.step(now);
+    CHECK(state.times.lastFrameTime == now.seconds && state.times.lastFrameMillis == now.milliseconds);
+    CHECK(log::formatLocalTime(clock, now.seconds, log::kDateTimeFormat).size() == 19);
 
-    const std::string bracketed = "[" + text + "]";
+    const std::string bracketed = decode::bracketFrame(text);
     const std::size_t n = bracketed.size();
-    checkLine(log::rawLine(bracketed, dateTime, now.milliseconds), bracketed);
+    checkLine(log::rawFrameLine(clock, now, bracketed), bracketed);
 
-    if (decode::holdsSign(bracketed)) {
+    const decode::PlotRules rules = rulesFor(index);
+    const decode::LegendIds before = state.legend;
+    const std::uint32_t low = static_cast<std::uint32_t>(index * 0x2F3A1) & 0xFFFFFF;
+    if (decode::classifyFrame(bracketed) == decode::FrameClass::Debug) {
         CHECK(signs == 1);
         const decode::DebugFields debug = decode::cutDebugFrame(bracketed);
         CHECK(debug.p1Text == at(bracketed, 1, 2));
         CHECK(debug.p2Text == at(bracketed, 4, 2));
         CHECK(debug.dpText == at(bracketed, 7, 3));
         CHECK(debug.tagId == at(bracketed, 11, 6));
-        checkLine(log::debugLine(bracketed, dateTime, now.milliseconds, debug.tagId, columns, debug.p1Value,
-                                 debug.p2Value),
-                  bracketed);
+        (void)decode::passesTagFilter(debug.tagId, low, 0xFFFFFF);
+        checkPlot(decode::plotDebugFrame(debug, rules, state.legend, decode::kLegendDefaultColours), rules, 2);
+        checkLegend(before, state.legend, {debug.key1(), debug.key2()});
+        checkLine(log::debugFrameLine(clock, now, columns, bracketed, debug), bracketed);
     } else if (const auto reader = decode::cutReaderFrame(bracketed)) {
         CHECK(signs == 0);
         CHECK(n == 14 || n == 12 || n == 10);
         CHECK(reader->p1Text == bracketed.substr(1, 2));
         CHECK(reader->tagId == bracketed.substr(3, n == 10 ? 4 : 6));
         CHECK(reader->readerId == bracketed.substr(3 + reader->tagId.size(), n - 4 - reader->tagId.size()));
-        checkLine(log::readerLine(bracketed, dateTime, now.milliseconds, reader->readerId, reader->tagId, columns,
-                                  reader->p1Value),
-                  bracketed);
+        CHECK(decode::passesTagFilter(reader->tagId, 0, 0xFFFFFFFF));
+        checkPlot(decode::plotReaderFrame(*reader, rules, state.legend, decode::kLegendDefaultColours), rules, 1);
+        checkLegend(before, state.legend, {reader->tagId});
+        checkLine(log::readerFrameLine(clock, now, columns, bracketed, *reader), bracketed);
     } else {
         CHECK(signs == 0 && n != 14 && n != 12 && n != 10);
     }
@@ -229,9 +271,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CHECK(feedByteByByte(input) == whole);
 
     static const FixedClock clock;
-    FrameTimes times;
+    FrameState state;
     for (std::size_t i = 0; i < whole.size(); ++i)
-        followEvent(whole[i], i, clock, times);
+        followEvent(whole[i], i, clock, state);
 
     return 0;
 }
