@@ -47,7 +47,16 @@ public:
                     m_comms.emplace_back(wParam, lParam);
                 },
                 {},
-                {}};
+                [this](int error) {
+                    std::lock_guard lock(m_mutex);
+                    m_endings.push_back(error);
+                }};
+    }
+    // The errors of the listener's endings by itself, in order.
+    std::vector<int> endings()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_endings;
     }
     // Waits until `count` frames have come; returns the frames seen.
     Frames waitFor(std::size_t count, std::chrono::milliseconds timeout = 3s)
@@ -72,6 +81,7 @@ private:
     std::condition_variable m_changed;
     Frames m_frames;
     std::vector<std::pair<std::uint32_t, std::int32_t>> m_comms;
+    std::vector<int> m_endings;
 };
 
 termios lineOf(int fd)
@@ -458,7 +468,7 @@ TEST_F(SerialPortTest, StopListeningWithoutTimeToWaitStillEndsTheThread)
     EXPECT_EQ(port.Close(), kResultOk);
 }
 
-TEST_F(SerialPortTest, VanishingDeviceEndsTheListenerQuietlyWithoutSpinning)
+TEST_F(SerialPortTest, VanishingDeviceEndsTheListenerWithoutSpinningAndSaysSo)
 {
     CSerialMFC port;
     ASSERT_EQ(openPort(port, pty.path.c_str(), recorder.target(), 9600), kResultOk);
@@ -471,6 +481,7 @@ TEST_F(SerialPortTest, VanishingDeviceEndsTheListenerQuietlyWithoutSpinning)
     EXPECT_TRUE(waitUntil([&] { return !port.ListenerRunning(); })) << "the listener ends by itself";
     std::this_thread::sleep_for(200ms);
     EXPECT_LT(processCpuSeconds() - cpuBefore, 0.1) << "no busy loop";
+    EXPECT_EQ(recorder.endings(), std::vector<int>{EIO}) << "the window hears of it once";
 
     // The port stays open with its finished listener until the owner closes it.
     EXPECT_TRUE(port.IsOpen());
@@ -492,6 +503,7 @@ TEST_F(SerialPortTest, ShutdownAndDestructionReleaseTheDevice)
         EXPECT_FALSE(port.IsOpen());
         EXPECT_FALSE(port.ListenerRecorded());
         EXPECT_EQ(port.lastError, kResultOk);
+        EXPECT_TRUE(recorder.endings().empty()) << "a stop is no ending by itself";
 
         // Reopened after a shutdown, it listens again.
         ASSERT_EQ(openPort(port, pty.path.c_str(), recorder.target(), 9600), kResultOk);

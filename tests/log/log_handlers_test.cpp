@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QLoggingCategory>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -253,6 +254,32 @@ TEST_F(LogTest, AFileThatCannotBeOpenedLeavesLoggingOff)
     }
     ::close(holder);
     EXPECT_EQ(readBytes(dir.file(name)), "another logger's line\r\n");
+}
+
+// The diagnostics say which file failed and why, and only when asked for.
+TEST_F(LogTest, AnOpenFailureIsReportedOnTheLogCategoryWhenItIsOn)
+{
+    static QStringList messages;
+    messages.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext& context, const QString& text) {
+            if (QLatin1String(context.category) == QLatin1String("varno.log"))
+                messages << text;
+        });
+    window->workingDirectory = dir.file("missing");
+
+    clickLog();
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+
+    QLoggingCategory::setFilterRules(QStringLiteral("varno.log.info=true"));
+    clickLog();
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QString::fromStdString(dir.file("missing/VARNO_08122026_10h00.csv"))))
+        << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("errno %1").arg(ENOENT))) << messages[0].toStdString();
 }
 
 struct WriteFault {
