@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QStyle>
 
 namespace varno::app {
@@ -14,6 +17,15 @@ void chooseEventDispatcher()
 
 void setUpApplication()
 {
+    // Qt's own texts (standard buttons, an edit's context menu) in the
+    // window's language. Without the translation they stay in English.
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(translator);
+    else
+        delete translator;
+
     // The common controls without visual styles.
     if (QStyle* style = QApplication::setStyle(QStringLiteral("Windows")))
         QApplication::setPalette(style->standardPalette());

@@ -21,11 +21,13 @@
 
 #include "app/about_dialog.h"
 #include "chart/oscope_ctrl.h"
+#include "link/port_combo.h"
 #include "link/pause.h"
 #include "log/clock.h"
 #include "log/working_directory.h"
 #include "ui/dialog_units.h"
 #include "ui/frame_posted.h"
+#include "ui/placement.h"
 #include "ui/qt_text.h"
 
 // Resources of a static library are registered by hand, from the global namespace.
@@ -178,6 +180,9 @@ void CVARNODlg::buildControls()
             break;
         }
         case Kind::ComboSorted:
+            // The template's one sorted drop-down: the port list.
+            w = new link::PortComboBox(this);
+            break;
         case Kind::Combo: {
             auto* combo = new QComboBox(this);
             combo->setEditable(true);
@@ -212,13 +217,10 @@ void CVARNODlg::buildControls()
         // A combo box's geometry gives the height of its drop-down list; the
         // closed box has the height of an edit field.
         const int height = (t.kind == Kind::ComboSorted || t.kind == Kind::Combo) ? ui::dluToPixelsY(12) : r.height;
-        w->setGeometry(r.x, r.y, r.width, height);
-        if (t.kind == Kind::Label || t.kind == Kind::LabelRight) {
-            // Our faces run a pixel or two wider than the template's: let a
-            // label overflow on its free side rather than clip its text.
-            const int extra = std::max(0, w->sizeHint().width() - r.width);
-            w->setGeometry(t.kind == Kind::LabelRight ? r.x - extra : r.x, r.y, r.width + extra, height);
-        }
+        if (t.kind == Kind::Label || t.kind == Kind::LabelRight)
+            ui::placeLabel(static_cast<QLabel*>(w), t.x, t.y, t.width, t.height);
+        else
+            w->setGeometry(r.x, r.y, r.width, height);
         if (t.id != -1) {
             w->setObjectName(QStringLiteral("idc_%1").arg(t.id));
             m_controls[t.id] = w;
@@ -233,7 +235,7 @@ void CVARNODlg::buildControls()
     for (QGroupBox* box : findChildren<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly))
         box->lower();
 
-    portCombo = static_cast<QComboBox*>(control(idc::PortList));
+    portCombo = static_cast<link::PortComboBox*>(control(idc::PortList));
     baudCombo = static_cast<QComboBox*>(control(idc::BaudList));
     triggerSlider = static_cast<QSlider*>(control(idc::Trigger));
     xSyncButton = static_cast<QPushButton*>(control(idc::XSync));
@@ -259,6 +261,8 @@ void CVARNODlg::connectHandlers()
     };
     connect(button(idc::Open), &QAbstractButton::clicked, this, route(&CVARNODlg::OnOpenButton));
     connect(portCombo, &QComboBox::activated, this, route(&CVARNODlg::OnPortSelected));
+    connect(portCombo, &QComboBox::currentTextChanged, this, route(&CVARNODlg::OnPortTextChanged));
+    portCombo->beforePopup = [this] { FillPortList(); };
     connect(baudCombo, &QComboBox::activated, this, route(&CVARNODlg::OnBaudSelected));
     connect(button(idc::Log), &QAbstractButton::clicked, this, route(&CVARNODlg::OnLogButton));
     connect(button(idc::ApplyLimits), &QAbstractButton::clicked, this, route(&CVARNODlg::OnApplyLimits));
@@ -431,6 +435,11 @@ bool CVARNODlg::event(QEvent* e)
         OnFrameEvent(posted->kind, std::move(posted->event));
         return true;
     }
+    if (e->type() == ui::LinkLostPosted::type()) {
+        const auto* lost = static_cast<ui::LinkLostPosted*>(e);
+        OnLinkLost(lost->link, lost->error);
+        return true;
+    }
     if (e->type() == QEvent::UpdateRequest) {
         // The toolkit asks once for every change since the last paint and
         // keeps what changed until the paint comes, so a request put off
@@ -464,20 +473,23 @@ void CVARNODlg::timerEvent(QTimerEvent* e)
 
 void CVARNODlg::keyPressEvent(QKeyEvent* e)
 {
+    // No key ends the program: only the close box (or Alt+F4) does, so a
+    // stray Enter or Escape never cuts a logging session short.
     switch (e->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        // A plain push button with the focus is the default button and takes
-        // the key; anywhere else Enter ends the program, as OK would.
-        if (auto* b = qobject_cast<QPushButton*>(focusWidget()); b != nullptr && !b->isCheckable()) {
-            b->click();
-            return;
+    case Qt::Key_Enter: {
+        QWidget* focus = focusWidget();
+        if (focus == control(idc::Pmin) || focus == control(idc::Pmax)) {
+            OnApplyLimits();  // as "Modifier" does
+        } else if (auto* b = qobject_cast<QPushButton*>(focus); b != nullptr && !b->isCheckable()) {
+            b->click();  // a plain push button with the focus takes the key
         }
-        UpdateData(true);
-        accept();
         return;
+    }
     case Qt::Key_Escape:
-        reject();
+        return;
+    case Qt::Key_F1:
+        showAbout();
         return;
     default:
         QDialog::keyPressEvent(e);
@@ -520,8 +532,19 @@ bool CVARNODlg::eventFilter(QObject* watched, QEvent* e)
 
 void CVARNODlg::done(int result)
 {
-    OnDestroy();
-    QDialog::done(result);
+    if (m_closing)
+        return;
+    m_closing = true;
+    // The window goes at once; the links' shutdown pauses run once it is off
+    // the screen, and the run ends when they are done.
+    hide();
+    QMetaObject::invokeMethod(
+        this,
+        [this, result] {
+            OnDestroy();
+            QDialog::done(result);
+        },
+        Qt::QueuedConnection);
 }
 
 void CVARNODlg::OnDestroy()

@@ -24,6 +24,7 @@
 #include "decode/legend.h"
 #include "link/frame_backlog.h"
 #include "link/frame_event.h"
+#include "link/port_combo.h"
 #include "link/port_list.h"
 #include "link/serial_wnd.h"
 #include "link/tcp_link.h"
@@ -42,6 +43,7 @@ class QTextEdit;
 namespace varno::chart {
 class COScopeCtrl;
 }
+
 
 namespace varno::app {
 
@@ -114,6 +116,8 @@ public:
     void FillPortList();
     void UpdateLinkControls();
     void OnPortSelected();
+    // The box's text changed, by the operator or the program: "TCP/IP" or a device.
+    void OnPortTextChanged();
     void OnBaudSelected();
     void OnOpenButton();
     // The TCP/IP side of "Ouvrir": connects and starts the receiving thread, or
@@ -122,6 +126,9 @@ public:
     // Asks every TCP/IP connection to end and joins their threads, handling
     // events meanwhile (their messages are shown on this thread).
     void StopTcpLinks();
+    // A link that ended by itself (the server left, the device went away),
+    // reported by its thread: back to the closed state, so one click reopens.
+    void OnLinkLost(const void* link, int error);
 
     // ---- Tag identifier filter (app/tag_filter_handlers.cpp) ----
     void OnLowChanged();
@@ -143,9 +150,11 @@ public:
     // The first and the previous recorded frame's times (t and dt).
     log::FrameTimes frameTimes;
     link::CSerialMFC serialPort;
-    QComboBox* portCombo = nullptr;
+    link::PortComboBox* portCombo = nullptr;
     QComboBox* baudCombo = nullptr;
     bool tcpSelected = false;
+    // The device path of the open serial port, as the box showed it.
+    std::string openSerialDevice;
     int linkOpen = 0;
     int loggingOn = 0;
     int logFileOpen = 0;
@@ -239,6 +248,7 @@ private:
     QBasicTimer m_paintTimer;  // runs while a paint waits for its turn
     QElapsedTimer m_sincePaint;
     bool m_destroyed = false;
+    bool m_closing = false;  // the window was asked to close
 
     // Tag identifier filter (app/tag_filter.cpp): the shared bodies of the
     // handlers of "Lo" (true) and "Hi" (false).

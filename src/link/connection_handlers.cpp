@@ -11,7 +11,9 @@
 
 #include "app/main_window.h"
 #include "link/config_tcpip.h"
+#include "link/failure_text.h"
 #include "link/pause.h"
+#include "link/port_combo.h"
 #include "link/port_list.h"
 #include "ui/alerts.h"
 #include "ui/frame_posted.h"
@@ -36,7 +38,7 @@ public:
 
 // The port's notifications, posted to `window` from the listener thread.
 link::NotifyTarget windowTarget(QObject* window, const std::shared_ptr<link::FrameBacklog>& backlog,
-                                const QByteArray& device)
+                                const link::CSerialMFC* port)
 {
     return {ui::postingSink(window, backlog),
             [window](std::uint32_t wParam, std::int32_t lParam) {
@@ -44,31 +46,45 @@ link::NotifyTarget windowTarget(QObject* window, const std::shared_ptr<link::Fra
                 ui::releaseHandover(notice);
                 QCoreApplication::postEvent(window, notice);
             },
-            backlog,
-            [device](int error) {
-                qCInfo(ui::lcLink).noquote() << "serial port" << QFile::decodeName(device)
-                                             << "ended by itself:" << ui::errnoText(error);
-            }};
+            backlog, [window, port](int error) { ui::postLinkLost(window, port, error); }};
 }
 
-// The text of the selected item; typed text that selects no item is not used.
-QString selectedItem(const QComboBox* combo)
+// A message of ours (Windows-1252 first line) with its cause (UTF-8) below.
+QString withCause(const QString& first, const std::string& cause)
 {
-    const int index = combo->currentIndex();
-    return index < 0 ? QString() : combo->itemText(index);
+    return QString::fromUtf8(link::withCause(first.toStdString(), cause));
+}
+
+QString deviceText(const QByteArray& device)
+{
+    return QFile::decodeName(device);
 }
 
 }  // namespace
 
 void CVARNODlg::FillPortList()
 {
+    // The text the box shows stays: the operator may have typed a path, and
+    // the device the box names is the device "Ouvrir" opens.
+    const QString shown = portCombo->currentText();
+    const bool wasExchanging = m_exchanging;
+    m_exchanging = true;
     portCombo->clear();
     // Device paths are file names: bytes in the locale's encoding.
     for (const std::string& item : link::portListItems(portRoots))
         portCombo->addItem(QFile::decodeName(QByteArray::fromStdString(item)));
-    if (portCombo->currentIndex() < 0 && portCombo->count() > 0)
+    if (!shown.isEmpty()) {
+        const int index = portCombo->findText(shown, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index >= 0)
+            portCombo->setCurrentIndex(index);
+        else
+            portCombo->setEditText(shown);
+    } else if (portCombo->count() > 0) {
         portCombo->setCurrentIndex(0);
-    UpdateLinkControls();
+    }
+    m_exchanging = wasExchanging;
+    OnPortTextChanged();
+    portCombo->showTextStart();
 }
 
 void CVARNODlg::UpdateLinkControls()
@@ -82,21 +98,27 @@ void CVARNODlg::UpdateLinkControls()
     }
 }
 
+void CVARNODlg::OnPortTextChanged()
+{
+    // "TCP/IP" in the box means the TCP/IP link, whether chosen or typed.
+    tcpSelected = ui::toCp1252(portCombo->currentText()) == link::kTcpIpItem;
+    UpdateLinkControls();
+}
+
 void CVARNODlg::OnPortSelected()
 {
-    if (ui::toCp1252(selectedItem(portCombo)) == link::kTcpIpItem) {
+    if (ui::toCp1252(portCombo->currentText()) == link::kTcpIpItem) {
+        // Cancelling keeps the address and port in use.
         link::CConfigTCPIP settings(this);
         settings.hostAddress = tcpHostAddress;
         settings.port = tcpPort;
         if (settings.exec() == QDialog::Accepted) {
             tcpHostAddress = settings.hostAddress;
             tcpPort = settings.port;
-            tcpSelected = true;
         }
-    } else {
-        tcpSelected = false;
     }
-    UpdateLinkControls();
+    OnPortTextChanged();
+    portCombo->showTextStart();
 }
 
 void CVARNODlg::OnBaudSelected()
@@ -121,13 +143,11 @@ void CVARNODlg::OnOpenButton()
         UpdateData(true);
         linkOpen = 0;
         UpdateData(false);
-        if (tcpSelected) {
+        if (tcpLink != nullptr) {
             // The receiving thread wakes at once and shuts the connection down
             // itself; nothing touches the socket from here.
-            if (tcpLink != nullptr) {
-                tcpLink->requestStop();
-                closingTcpLinks.push_back(std::move(tcpLink));
-            }
+            tcpLink->requestStop();
+            closingTcpLinks.push_back(std::move(tcpLink));
             link::pause(250);
         } else if (serialPort.IsOpen()) {
             button(idc::Open)->setEnabled(false);
@@ -139,7 +159,9 @@ void CVARNODlg::OnOpenButton()
         return;
     }
 
-    if (portCombo->currentIndex() < 0) {
+    // Exactly what the box shows: a listed device, a typed path, or "TCP/IP".
+    const QString shown = portCombo->currentText();
+    if (shown.isEmpty()) {
         ui::alert(this, QString::fromUtf8("Aucun port série sélectionné."));
         StopXSync();
         UpdateData(true);
@@ -149,27 +171,30 @@ void CVARNODlg::OnOpenButton()
         return;
     }
 
+    tcpSelected = ui::toCp1252(shown) == link::kTcpIpItem;
     if (tcpSelected) {
         OpenTcpLink();
         UpdateLinkControls();
         return;
     }
 
-    const QByteArray device = QFile::encodeName(selectedItem(portCombo));
+    const QByteArray device = QFile::encodeName(shown);
     UpdateData(true);
-    const std::uint32_t baudRate = link::baudRateFromText(selectedItem(baudCombo).toStdString());
-    if (const std::int32_t error = link::openPort(serialPort, device.constData(), windowTarget(this, frameBacklog, device), baudRate);
+    const std::uint32_t baudRate = link::baudRateFromText(baudCombo->currentText().toStdString());
+    if (const std::int32_t error = link::openPort(serialPort, device.constData(), windowTarget(this, frameBacklog, &serialPort),
+                                                  baudRate);
         error != link::kResultOk) {
-        qCInfo(ui::lcLink).noquote() << "serial port" << QFile::decodeName(device)
-                                     << "not opened:" << ui::errnoText(error);
-        ui::alert(this, QString::fromUtf8("Erreur ouverture du port série."));
+        qCInfo(ui::lcLink).noquote() << "serial port" << deviceText(device) << "not opened:" << ui::errnoText(error);
+        ui::alert(this, withCause(QString::fromUtf8("Erreur ouverture du port série."),
+                                  link::serialOpenCause(device.toStdString(), error)));
         StopXSyncTimer();
         linkOpen = 0;
         UpdateData(false);
         UpdateLinkControls();
         return;
     }
-    qCInfo(ui::lcLink).noquote() << "serial port" << QFile::decodeName(device) << "opened at" << baudRate << "baud";
+    qCInfo(ui::lcLink).noquote() << "serial port" << deviceText(device) << "opened at" << baudRate << "baud";
+    openSerialDevice = device.toStdString();
     linkOpen = 1;
     UpdateData(false);
     UpdateLinkControls();
@@ -188,18 +213,20 @@ void CVARNODlg::OpenTcpLink()
     if (link == nullptr) {
         qCInfo(ui::lcLink).noquote() << "no connection to" << QString::fromStdString(link::FormatHostAddress(tcpHostAddress))
                                      << "port" << tcpPort << "at step" << failure.step << "code" << failure.code;
+        const std::string cause = link::tcpOpenCause(tcpHostAddress, tcpPort, failure, tcpConnectTimeoutMs);
         switch (failure.step) {
         case link::TcpOpenFailure::Resolve:
-            ui::alert(this, QString::fromUtf8("Erreur sur l'adresse IP du hôte (getaddrinfo: %1).").arg(failure.code));
+            ui::alert(this, withCause(QString::fromUtf8("Erreur sur l'adresse IP du hôte (getaddrinfo: %1).").arg(failure.code), cause));
             break;
         case link::TcpOpenFailure::Socket:
-            ui::alert(this, QString::fromUtf8("Erreur lors de la création du socket: %1\n").arg(failure.code));
+            ui::alert(this, withCause(QString::fromUtf8("Erreur lors de la création du socket: %1\n").arg(failure.code), cause));
             break;
         case link::TcpOpenFailure::Connect:
         case link::TcpOpenFailure::None:
             tcpSocket = -1;
-            ui::alert(this, QString::fromUtf8("L'hôte ne répond pas. Vérifier son adresse: %1.")
-                            .arg(QString::fromStdString(link::FormatHostAddress(tcpHostAddress))));
+            ui::alert(this, withCause(QString::fromUtf8("L'hôte ne répond pas. Vérifier son adresse: %1.")
+                                          .arg(QString::fromStdString(link::FormatHostAddress(tcpHostAddress))),
+                                      cause));
             break;
         }
         UpdateData(true);
@@ -208,20 +235,60 @@ void CVARNODlg::OpenTcpLink()
         return;
     }
 
-    tcpSocket = link->socketDescriptor();
-    linkOpen = 1;  // the click has pressed the button already
     qCInfo(ui::lcLink).noquote() << "connected to" << QString::fromStdString(link::FormatHostAddress(tcpHostAddress))
                                  << "port" << tcpPort;
+    tcpSocket = link->socketDescriptor();
+    linkOpen = 1;  // the click has pressed the button already
+    link::TcpConnection* connection = link.get();
+    // The receiving thread's messages: its first after a loss says why, and
+    // once it is dismissed the window returns to the closed state.
+    auto lossShown = std::make_shared<bool>(false);  // receiving thread only
     link->start(
         ui::postingSink(this, frameBacklog),
-        [this](const std::string& message) {
-            // A loss of the connection, or a failure of its shutdown.
-            qCInfo(ui::lcLink).noquote() << "connection:" << ui::fromCp1252(message).trimmed();
-            ui::alert(this, ui::fromCp1252(message));
+        [this, connection, lossShown, host = tcpHostAddress, port = tcpPort](const std::string& message) {
+            const int lost = connection->lostError();
+            const bool loss = lost >= 0 && !*lossShown;
+            QString text = ui::fromCp1252(message);
+            if (loss) {
+                *lossShown = true;
+                text = withCause(text, link::tcpLostCause(host, port, lost));
+            }
+            qCInfo(ui::lcLink).noquote() << "connection:" << text;
+            ui::alert(this, text);
+            if (loss)
+                ui::postLinkLost(this, connection, lost);
         },
         frameBacklog);
     tcpLink = std::move(link);
     link::pause(250);
+}
+
+void CVARNODlg::OnLinkLost(const void* link, int error)
+{
+    if (tcpLink != nullptr && link == tcpLink.get()) {
+        // Its thread is already shutting the connection down.
+        closingTcpLinks.push_back(std::move(tcpLink));
+    } else if (link == &serialPort && serialPort.IsOpen() && serialPort.ListenerRecorded() && !serialPort.ListenerRunning()) {
+        qCInfo(ui::lcLink).noquote() << "serial port" << QString::fromStdString(openSerialDevice)
+                                     << "ended by itself:" << ui::errnoText(error);
+        // The device is gone: nothing to purge or wait for.
+        serialPort.Close();
+        StopXSyncTimer();
+        UpdateData(true);
+        linkOpen = 0;
+        UpdateData(false);
+        UpdateLinkControls();
+        ui::alert(this, withCause(QString::fromUtf8("Le port série ne répond plus."),
+                                  link::serialLostCause(openSerialDevice, error)));
+        return;
+    } else {
+        return;  // a link closed since, or another one
+    }
+    StopXSyncTimer();
+    UpdateData(true);
+    linkOpen = 0;
+    UpdateData(false);
+    UpdateLinkControls();
 }
 
 void CVARNODlg::StopTcpLinks()

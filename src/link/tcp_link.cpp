@@ -149,7 +149,8 @@ void TcpConnection::join()
 void TcpConnection::receive()
 {
     m_assembler.reset();
-    auto lost = [this](const char* message) {
+    auto lost = [this](const char* message, int error) {
+        m_lostError.store(error);
         if (m_messages)
             m_messages(message);
     };
@@ -172,13 +173,13 @@ void TcpConnection::receive()
                 sinceDrain = 0;
             }
         } else if (n == 0) {
-            lost("Connection Closed.\n");
+            lost("Connection Closed.\n", 0);
             return;
         } else if (error == EAGAIN || error == EWOULDBLOCK) {
             // Nothing queued: sleep until data, a hang-up or a stop request.
             pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
             if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
-                lost("Connection Error.\n");
+                lost("Connection Error.\n", errno);
                 return;
             }
             if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
@@ -186,7 +187,7 @@ void TcpConnection::receive()
         } else if (error == EINTR) {
             continue;
         } else {
-            lost(error == ECONNRESET ? "Connection Closed.\n" : "Connection Error.\n");
+            lost(error == ECONNRESET ? "Connection Closed.\n" : "Connection Error.\n", error);
             return;
         }
         if (m_stopRequested.load())

@@ -60,6 +60,11 @@ public:
     void requestStop();
     bool stopRequested() const { return m_stopRequested.load(); }
 
+    // Set by the receiving thread, before its loss message, when the
+    // connection ended by itself: 0 when the server closed it, the errno of the
+    // failed receive otherwise. -1 while it has not.
+    int lostError() const { return m_lostError.load(); }
+
     // True once the receiving thread has closed the socket and ended: join()
     // then returns at once.
     bool finished() const { return m_finished.load(); }
@@ -76,6 +81,7 @@ private:
     const int m_stopFd;  // eventfd: wakes the receiving thread's poll()
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_finished{false};
+    std::atomic<int> m_lostError{-1};
     std::thread m_thread;
     bool m_socketClosed = false;  // receiving thread once started, owner before
 

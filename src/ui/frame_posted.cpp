@@ -35,6 +35,19 @@ void acquireHandover([[maybe_unused]] const void* object)
 #endif
 }
 
+QEvent::Type LinkLostPosted::type()
+{
+    static const auto registered = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return registered;
+}
+
+void postLinkLost(QObject* receiver, const void* link, int error)
+{
+    auto* posted = new LinkLostPosted(link, error);
+    releaseHandover(posted);
+    QCoreApplication::postEvent(receiver, posted);
+}
+
 link::FrameSink postingSink(QObject* receiver, std::shared_ptr<link::FrameBacklog> backlog)
 {
     return [receiver, backlog = std::move(backlog)](int kind, std::unique_ptr<link::FrameEvent> event) {

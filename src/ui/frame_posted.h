@@ -44,6 +44,21 @@ private:
     std::shared_ptr<link::FrameBacklog> m_backlog;
 };
 
+// A link that ended by itself, as its thread tells the window: which link
+// (the object that reads it) and the errno behind it (0: the peer closed).
+class LinkLostPosted final : public QEvent {
+public:
+    static QEvent::Type type();
+
+    LinkLostPosted(const void* link, int error) : QEvent(type()), link(link), error(error) {}
+
+    const void* const link;
+    const int error;
+};
+
+// Posts a LinkLostPosted to `receiver`; safe from any thread.
+void postLinkLost(QObject* receiver, const void* link, int error);
+
 // Posts one frame to `receiver`; safe from any thread. The frame counts in
 // `backlog`, when given, until the receiver is done with it.
 void postFrame(QObject* receiver, int kind, std::unique_ptr<link::FrameEvent> event,

@@ -240,19 +240,55 @@ TEST_F(MainWindowTest, ReadOnlyFieldsShowTheirTextWithTheNextPaint)
     EXPECT_EQ(window->edit(idc::FilterLow)->text(), "0000AB");
 }
 
-TEST_F(MainWindowTest, EscapeEndsTheProgram)
+// No key ends a session: only the close box (or Alt+F4) closes the window.
+TEST_F(MainWindowTest, EnterAndEscapeNeverEndTheProgram)
 {
-    QTest::keyClick(window.get(), Qt::Key_Escape);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(window->result(), QDialog::Rejected);
+    const struct {
+        int focus;  // 0: the window itself
+        Qt::Key key;
+    } cases[] = {
+        {0, Qt::Key_Escape},          {idc::FilterLow, Qt::Key_Escape}, {idc::FilterLow, Qt::Key_Return},
+        {idc::Pmin, Qt::Key_Escape},  {idc::PortList, Qt::Key_Return},  {idc::Open, Qt::Key_Enter},
+        {idc::Log, Qt::Key_Return},   {0, Qt::Key_Return},
+    };
+    for (const auto& c : cases) {
+        QWidget* target = c.focus == 0 ? static_cast<QWidget*>(window.get()) : window->control(c.focus);
+        target->setFocus();
+        QTest::keyClick(target, c.key);
+        processEvents();
+        EXPECT_TRUE(window->isVisible()) << c.focus << " " << c.key;
+        EXPECT_EQ(window->result(), 0) << c.focus << " " << c.key;
+    }
+    EXPECT_EQ(window->linkOpen, 0);
+    EXPECT_EQ(window->loggingOn, 0);
+    EXPECT_TRUE(alerts.shown.empty());
 }
 
-TEST_F(MainWindowTest, EnterInAnEditEndsTheProgram)
+TEST_F(MainWindowTest, EnterInPminOrPmaxAppliesTheLimits)
 {
     window->edit(idc::Pmin)->setFocus();
+    window->edit(idc::Pmin)->setText("100");
     QTest::keyClick(window->edit(idc::Pmin), Qt::Key_Return);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->plotMin, 100);
+    EXPECT_EQ(window->chart->lowerLimit, 100.0);
+    EXPECT_EQ(window->triggerSlider->minimum(), 100);
+
+    window->edit(idc::Pmax)->setFocus();
+    window->edit(idc::Pmax)->setText("300");
+    QTest::keyClick(window->edit(idc::Pmax), Qt::Key_Enter);
+    EXPECT_TRUE(window->isVisible());
+    // The limits' own checks apply, as with "Modifier".
+    EXPECT_EQ(window->plotMax, 255);
+    EXPECT_EQ(alerts.texts(), QStringList{QString::fromUtf8("La limite supérieure doit être inférieure à 255.")});
+}
+
+TEST_F(MainWindowTest, TheCloseBoxStillEndsTheProgram)
+{
+    window->close();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(window->result(), QDialog::Accepted);
+    processEvents();
+    EXPECT_EQ(window->result(), QDialog::Rejected);
 }
 
 TEST_F(MainWindowTest, ContextMenuOffersTheAboutBox)
@@ -284,6 +320,22 @@ TEST_F(MainWindowTest, ContextMenuOffersTheAboutBox)
     EXPECT_EQ(entry, "&About VARNO...");
     EXPECT_EQ(aboutTitle, "About VARNO");
     EXPECT_TRUE(aboutTexts.contains("VARNO Version 1.0"));
+}
+
+TEST_F(MainWindowTest, F1OpensTheAboutBox)
+{
+    QString aboutTitle;
+    QTimer::singleShot(50, [&] {
+        auto* about = qobject_cast<app::CAboutDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(about, nullptr);
+        aboutTitle = about->windowTitle();
+        about->accept();
+    });
+    window->edit(idc::FilterLow)->setFocus();
+    QTest::keyClick(window->edit(idc::FilterLow), Qt::Key_F1);
+    processEvents();
+    EXPECT_EQ(aboutTitle, "About VARNO");
+    EXPECT_TRUE(window->isVisible());
 }
 
 }  // namespace

@@ -78,6 +78,7 @@ protected:
     void useTree()
     {
         window->portRoots = {tree.sysfs.string(), tree.dev.string()};
+        window->portCombo->setEditText(QString());
         window->FillPortList();
     }
 

@@ -50,10 +50,10 @@ TEST_F(ConfigTcpipTest, RefusedPortsKeepTheDialogOpenWithTheirMessage)
         const char* message;
     };
     const Case cases[] = {
-        {"65536", "Please enter an integer between 0 and 65535."},
-        {"-1", "Please enter a positive integer."},
-        {"abc", "Please enter a positive integer."},
-        {"", "Please enter a positive integer."},
+        {"65536", "Entrez un entier compris entre 0 et 65535."},
+        {"-1", "Entrez un entier positif."},
+        {"abc", "Entrez un entier positif."},
+        {"", "Entrez un entier positif."},
     };
     for (const Case& c : cases) {
         alerts.shown.clear();

@@ -8,13 +8,20 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QEvent>
+#include <QAbstractItemView>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QTest>
 #include <QThread>
 #include <chrono>
 #include <functional>
+#include <filesystem>
 #include <map>
 
 #include "link/serial.h"
+#include "support/loopback_server.h"
 #include "support/pty_pair.h"
+#include "support/temp_dir.h"
 #include "support/window_fixture.h"
 #include "ui/frame_posted.h"
 
@@ -59,7 +66,39 @@ protected:
     void useTree(const FakePortTree& t)
     {
         window->portRoots = {t.sysfs.string(), t.dev.string()};
+        // The list keeps the text the box shows: start from an empty box.
+        window->portCombo->setEditText(QString());
         window->FillPortList();
+    }
+    // The operator types `text` into the port box.
+    void typePort(const std::string& text)
+    {
+        QLineEdit* edit = window->portCombo->lineEdit();
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, QString::fromStdString(text));
+    }
+    // The descriptors of this process that lead to `path`.
+    static int descriptorsTo(const std::string& path)
+    {
+        int n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            if (std::filesystem::read_symlink(entry.path(), error) == path)
+                ++n;
+        }
+        return n;
+    }
+    static int openDescriptors()
+    {
+        return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                              std::filesystem::directory_iterator()));
+    }
+    std::string listedDevice() const { return (tree.dev / "ttyUSB0").string(); }
+    // The message of a failed opening: the known first line, then the cause.
+    static QString openFailure(const std::string& cause)
+    {
+        return QString::fromUtf8("Erreur ouverture du port série.\n") + QString::fromStdString(cause);
     }
     QAbstractButton* openButton() const { return window->button(idc::Open); }
     void expectClosed()
@@ -129,25 +168,36 @@ TEST_F(ConnectionControlTest, OpenReceiveAndCloseThroughTheButton)
     EXPECT_TRUE(deviceIsFree());
 }
 
-TEST_F(ConnectionControlTest, NoPortAtAllLeavesTcpIpWhichCannotOpenYet)
+TEST_F(ConnectionControlTest, NoPortAtAllLeavesTcpIpWhichMeansTheTcpLinkAtOnce)
 {
     TempDir emptyDir;
     FakePortTree empty(emptyDir.path());
     useTree(empty);
     ASSERT_EQ(window->portCombo->count(), 1);
-    EXPECT_EQ(window->portCombo->itemText(0), QStringLiteral("TCP/IP"));
-    EXPECT_EQ(window->portCombo->currentIndex(), 0);
+    EXPECT_EQ(window->portCombo->currentText(), QStringLiteral("TCP/IP"));
+    EXPECT_TRUE(window->tcpSelected) << "no dialog needed for the default address";
+    EXPECT_FALSE(window->baudCombo->isEnabled());
 
+    int closedPort = 0;
+    {
+        LoopbackServer gone;
+        closedPort = gone.port();
+    }
+    window->tcpPort = static_cast<std::uint32_t>(closedPort);
     clickOpen();
-    EXPECT_EQ(alerts.texts(), QStringList{QString::fromUtf8("Erreur ouverture du port série.")});
-    ASSERT_EQ(alerts.shown.size(), 1u);
-    EXPECT_EQ(alerts.shown[0].icon, ui::AlertIcon::Exclamation);
-    expectClosed();
+    // The TCP/IP link was tried, never a device named "TCP/IP".
+    const QString expected = QString::fromUtf8("L'hôte ne répond pas. Vérifier son adresse: 127.0.0.1.\n"
+                                               "aucun serveur n'écoute sur 127.0.0.1:%1")
+                                 .arg(closedPort);
+    EXPECT_EQ(alerts.texts(), QStringList{expected});
+    EXPECT_FALSE(window->serialPort.IsOpen());
+    EXPECT_EQ(window->linkOpen, 0);
 }
 
-TEST_F(ConnectionControlTest, NoSelectedPortIsReported)
+TEST_F(ConnectionControlTest, AnEmptyBoxIsReported)
 {
     window->portCombo->setCurrentIndex(-1);
+    window->portCombo->setEditText(QString());
     clickOpen();
     EXPECT_EQ(alerts.texts(), QStringList{QString::fromUtf8("Aucun port série sélectionné.")});
     expectClosed();
@@ -158,11 +208,82 @@ TEST_F(ConnectionControlTest, DeviceHeldByAnotherOpenerIsReported)
     link::CSerial holder;
     ASSERT_EQ(holder.Open(pty.path.c_str()), link::kResultOk);
     clickOpen();
-    EXPECT_EQ(alerts.texts(), QStringList{QString::fromUtf8("Erreur ouverture du port série.")});
+    EXPECT_EQ(alerts.texts(), QStringList{openFailure(listedDevice() + " est utilisé par un autre programme")});
     expectClosed();
 }
 
-TEST_F(ConnectionControlTest, VanishedDeviceKeepsTheButtonPressedUntilClosed)
+TEST_F(ConnectionControlTest, ATypedPathOpensExactlyThatDevice)
+{
+    PtyPair other;
+    ASSERT_TRUE(other.ok());
+    const int before = descriptorsTo(other.path);
+    const int listedBefore = descriptorsTo(pty.path);
+    typePort(other.path);
+    EXPECT_EQ(window->portCombo->currentText().toStdString(), other.path);
+    EXPECT_TRUE(window->baudCombo->isEnabled());
+
+    clickOpen();
+    ASSERT_TRUE(alerts.shown.empty()) << alerts.texts().join('\n').toStdString();
+    ASSERT_EQ(window->linkOpen, 1);
+    EXPECT_EQ(descriptorsTo(other.path), before + 1) << "the typed device is the one opened";
+    EXPECT_EQ(descriptorsTo(pty.path), listedBefore) << "the listed device is left alone";
+    ASSERT_TRUE(other.write("[960A1B2CABCD]\r\n"));
+    EXPECT_TRUE(waitUntil([&] { return fieldText(idc::Frame) == "[960A1B2CABCD]"; }));
+
+    clickOpen();
+    expectClosed();
+    EXPECT_EQ(descriptorsTo(other.path), before);
+}
+
+TEST_F(ConnectionControlTest, ATypedPathThatIsNoSerialDeviceSaysWhy)
+{
+    const std::string file = dir.file("notes.txt");
+    writeBytes(file, "not a device\n");
+    const struct {
+        std::string path;
+        std::string cause;
+    } cases[] = {
+        {file, file + " n'est pas un port série"},
+        {dir.path(), dir.path() + " n'est pas un port série"},
+        {dir.file("ttyUSB7"), dir.file("ttyUSB7") + " introuvable"},
+        {"TCP/IP ", "TCP/IP  introuvable"},  // only "TCP/IP" itself means the TCP/IP link
+    };
+    for (const auto& c : cases) {
+        alerts.shown.clear();
+        typePort(c.path);
+        clickOpen();
+        EXPECT_EQ(alerts.texts(), QStringList{openFailure(c.cause)}) << c.path;
+        expectClosed();
+    }
+}
+
+TEST_F(ConnectionControlTest, AListDroppedDownShowsDevicesAddedSinceAndKeepsTheText)
+{
+    PtyPair added;
+    ASSERT_TRUE(added.ok());
+    typePort("/dev/typed-by-hand");
+    tree.addLinkTo("ttyACM0", added.path);
+    const QString addedPath = QString::fromStdString((tree.dev / "ttyACM0").string());
+    ASSERT_EQ(window->portCombo->findText(addedPath), -1);
+
+    window->portCombo->showPopup();
+    EXPECT_GE(window->portCombo->findText(addedPath), 0);
+    EXPECT_EQ(window->portCombo->currentText(), QStringLiteral("/dev/typed-by-hand"));
+    // Wide enough for the whole of every path.
+    const QFontMetrics metrics(window->portCombo->view()->font());
+    EXPECT_GT(window->portCombo->view()->width(), metrics.horizontalAdvance(addedPath));
+    window->portCombo->hidePopup();
+
+    // The new device opens once chosen.
+    window->portCombo->setCurrentIndex(window->portCombo->findText(addedPath));
+    clickOpen();
+    ASSERT_EQ(window->linkOpen, 1);
+    ASSERT_TRUE(added.write("[5A0A1B2CABCD]"));
+    EXPECT_TRUE(waitUntil([&] { return fieldText(idc::Frame) == "[5A0A1B2CABCD]"; }));
+    clickOpen();
+}
+
+TEST_F(ConnectionControlTest, AVanishedDeviceIsReportedAndLeavesTheLinkClosed)
 {
     clickOpen();
     ASSERT_EQ(window->linkOpen, 1);
@@ -170,14 +291,12 @@ TEST_F(ConnectionControlTest, VanishedDeviceKeepsTheButtonPressedUntilClosed)
     ASSERT_TRUE(waitUntil([&] { return fieldText(idc::Frame) == "[960A1B2CABCD]"; }));
 
     pty.closeMaster();
-    ASSERT_TRUE(waitUntil([&] { return !window->serialPort.ListenerRunning(); }));
-    EXPECT_EQ(window->linkOpen, 1);
-    EXPECT_TRUE(openButton()->isChecked());
-    EXPECT_TRUE(alerts.shown.empty()) << "the loss is not reported";
-
-    clickOpen();
+    ASSERT_TRUE(waitUntil([&] { return !alerts.shown.empty(); }));
+    EXPECT_EQ(alerts.texts(),
+              QStringList{QString::fromUtf8("Le port série ne répond plus.\n") + QString::fromStdString(listedDevice()) +
+                          QString::fromUtf8(" ne répond plus : périphérique débranché ou ligne raccrochée")});
     expectClosed();
-    EXPECT_TRUE(alerts.shown.empty());
+    EXPECT_FALSE(window->serialPort.ListenerRecorded());
 }
 
 TEST_F(ConnectionControlTest, ClosingTheWindowShutsAnOpenPortDown)
@@ -188,6 +307,23 @@ TEST_F(ConnectionControlTest, ClosingTheWindowShutsAnOpenPortDown)
     window.reset();
     processEvents();
     EXPECT_TRUE(deviceIsFree());
+}
+
+TEST_F(ConnectionControlTest, ClosingHidesTheWindowFirstAndShutsThePortDownAfterwards)
+{
+    const int descriptors = openDescriptors();
+    clickOpen();
+    ASSERT_TRUE(window->serialPort.IsOpen());
+
+    window->close();
+    EXPECT_TRUE(window->isHidden()) << "off the screen before any pause";
+    EXPECT_TRUE(window->serialPort.IsOpen()) << "the shutdown comes afterwards";
+    processEvents();
+    EXPECT_FALSE(window->serialPort.IsOpen());
+    EXPECT_EQ(window->result(), QDialog::Rejected);
+    EXPECT_TRUE(deviceIsFree());
+    window.reset();
+    EXPECT_EQ(openDescriptors(), descriptors);
 }
 
 }  // namespace

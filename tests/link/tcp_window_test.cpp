@@ -34,6 +34,7 @@ protected:
         std::filesystem::create_directories(dir.path() + "/sys/class/tty");
         std::filesystem::create_directories(dir.path() + "/dev");
         window->portRoots = {dir.path() + "/sys", dir.path() + "/dev"};
+        window->portCombo->setEditText(QString());
         window->FillPortList();
         ASSERT_EQ(window->portCombo->count(), 1);
         window->tcpConnectTimeoutMs = 1000;
@@ -135,12 +136,12 @@ TEST_F(TcpWindowTest, FramesSplitIntoSmallSendsUpdateTheFields)
     EXPECT_TRUE(alerts.shown.empty());
 }
 
-TEST_F(TcpWindowTest, ServerClosingOrResettingIsReportedAndTheButtonStaysPressed)
+TEST_F(TcpWindowTest, AServerThatLeavesIsReportedAndOneClickReconnects)
 {
+    LoopbackServer server;
+    selectServer(server);
     for (const bool reset : {false, true}) {
         alerts.shown.clear();
-        LoopbackServer server;
-        selectServer(server);
         clickOpen();
         ASSERT_EQ(window->linkOpen, 1);
         ASSERT_TRUE(server.accept());
@@ -150,16 +151,24 @@ TEST_F(TcpWindowTest, ServerClosingOrResettingIsReportedAndTheButtonStaysPressed
             server.resetClient();
         else
             server.closeClient();
-        ASSERT_TRUE(waitUntil([&] { return !alerts.shown.empty(); })) << reset;
-        EXPECT_EQ(alerts.texts(), QStringList{"Connection Closed.\n"}) << reset;
-        EXPECT_TRUE(openButton()->isChecked()) << reset;
-        EXPECT_EQ(window->linkOpen, 1) << reset;
-
-        // The next click only releases the button.
-        clickOpen();
+        ASSERT_TRUE(waitUntil([&] { return !alerts.shown.empty() && window->linkOpen == 0; })) << reset;
+        const QString where = QStringLiteral("127.0.0.1:%1").arg(server.port());
+        const QString cause = reset ? QString::fromUtf8("le serveur %1 a réinitialisé la connexion").arg(where)
+                                    : QString::fromUtf8("le serveur %1 a fermé la connexion").arg(where);
+        EXPECT_EQ(alerts.texts(), QStringList{"Connection Closed.\n" + cause}) << reset;
         expectClosedState();
-        EXPECT_EQ(alerts.shown.size(), 1u) << reset;
     }
+
+    // One click reconnects, and frames flow again.
+    alerts.shown.clear();
+    clickOpen();
+    ASSERT_EQ(window->linkOpen, 1);
+    ASSERT_TRUE(server.accept());
+    ASSERT_TRUE(server.send("[960A1B2CABCD]"));
+    EXPECT_TRUE(waitUntil([&] { return fieldText(idc::Frame) == "[960A1B2CABCD]"; }));
+    EXPECT_TRUE(alerts.shown.empty());
+    clickOpen();
+    expectClosedState();
 }
 
 TEST_F(TcpWindowTest, OpeningFailuresAreReportedAndLeaveTheLinkClosed)
@@ -172,13 +181,17 @@ TEST_F(TcpWindowTest, OpeningFailuresAreReportedAndLeaveTheLinkClosed)
     struct Case {
         std::uint32_t host;
         std::uint32_t port;
-        const char* message;  // its beginning
+        const char* message;  // its first line, then its cause
+        QString cause;
     };
     const Case cases[] = {
         {LoopbackServer::kHost, static_cast<std::uint32_t>(closedPort),
-         "L'hôte ne répond pas. Vérifier son adresse: 127.0.0.1."},
-        {0, 10001, "L'hôte ne répond pas. Vérifier son adresse: 0.0.0.0."},
-        {LoopbackServer::kHost, 0xFFFFFFFF, "Erreur sur l'adresse IP du hôte (getaddrinfo: "},
+         "L'hôte ne répond pas. Vérifier son adresse: 127.0.0.1.",
+         QString::fromUtf8("aucun serveur n'écoute sur 127.0.0.1:%1").arg(closedPort)},
+        {0, 10001, "L'hôte ne répond pas. Vérifier son adresse: 0.0.0.0.",
+         QString::fromUtf8("0.0.0.0:10001 : adresse non disponible")},
+        {LoopbackServer::kHost, 0xFFFFFFFF, "Erreur sur l'adresse IP du hôte (getaddrinfo: ",
+         QString::fromUtf8("127.0.0.1:4294967295 (code ")},
     };
     for (const Case& c : cases) {
         alerts.shown.clear();
@@ -187,7 +200,10 @@ TEST_F(TcpWindowTest, OpeningFailuresAreReportedAndLeaveTheLinkClosed)
         window->tcpPort = c.port;
         clickOpen();
         ASSERT_EQ(alerts.shown.size(), 1u) << c.message;
-        EXPECT_TRUE(alerts.shown[0].text.startsWith(QString::fromUtf8(c.message))) << alerts.shown[0].text.toStdString();
+        const QStringList lines = alerts.shown[0].text.split('\n');
+        ASSERT_EQ(lines.size(), 2) << alerts.shown[0].text.toStdString();
+        EXPECT_TRUE(lines[0].startsWith(QString::fromUtf8(c.message))) << lines[0].toStdString();
+        EXPECT_TRUE(lines[1].contains(c.cause)) << lines[1].toStdString();
         EXPECT_EQ(alerts.shown[0].caption, ui::applicationName());
         expectClosedState();
     }
