@@ -39,6 +39,45 @@ class Failure(Exception):
 Rect = collections.namedtuple("Rect", "x y w h")
 
 
+class _XClientMessageEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+
+class _XEvent(ctypes.Union):
+    _fields_ = [("xclient", _XClientMessageEvent), ("pad", ctypes.c_long * 24)]
+
+
+def request_close(display, window):
+    """What the close box does: WM_DELETE_WINDOW to the window. There is no
+    window manager on the display, so the request is sent straight from here."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    dpy = x11.XOpenDisplay(display.encode())
+    if not dpy:
+        raise Failure(f"cannot open display {display}")
+    try:
+        event = _XEvent()
+        event.xclient.type = 33  # ClientMessage
+        event.xclient.window = int(window)
+        event.xclient.message_type = x11.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+        event.xclient.format = 32
+        event.xclient.data[0] = x11.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
+        event.xclient.data[1] = 0  # CurrentTime
+        if not x11.XSendEvent(dpy, int(window), 0, 0, ctypes.byref(event)):
+            raise Failure("the close request could not be sent")
+        x11.XFlush(dpy)
+    finally:
+        x11.XCloseDisplay(dpy)
+
+
 def dlu_x(v):
     return int(v * 1.5 + 0.5)
 
@@ -198,7 +237,7 @@ class Session:
 
     def check_alive(self):
         for name, p in self.processes.items():
-            if p.poll() is not None and name != "varno-sim":
+            if p.poll() is not None and not name.startswith("varno-sim"):
                 raise Failure(f"{name} ended unexpectedly with status {p.returncode}")
 
     def wait_for(self, condition, timeout, what, interval=0.05):
@@ -250,25 +289,38 @@ class Session:
         env.pop("XAUTHORITY", None)  # the display has no access control of its own
         return env
 
-    def start_sim(self, options):
-        """Starts the simulator on a free loopback port; returns the port."""
-        self.sim = self._start("varno-sim", [self.sim_path, "--listen", "127.0.0.1:0"] + [str(o) for o in options])
-        out = os.path.join(self.dir, "varno-sim.out")
+    def start_sim(self, options, port=0, name="varno-sim"):
+        """Starts the simulator on a loopback port (0: a free one); returns the port."""
+        text = self._start_sim(name, ["--listen", f"127.0.0.1:{port}"] + [str(o) for o in options])
+        m = re.fullmatch(r"127\.\d+\.\d+\.\d+:(\d+)", text)
+        if not m:
+            raise Failure(f"{name} printed {text!r} instead of a loopback address")
+        return int(m.group(1))
 
-        def address():
+    def start_sim_pty(self, options, name="varno-sim-pty"):
+        """Starts the simulator on a pseudo-terminal; returns its path."""
+        path = self._start_sim(name, ["--pty"] + [str(o) for o in options])
+        if not path.startswith("/dev/"):
+            raise Failure(f"{name} printed {path!r} instead of a pseudo-terminal's path")
+        return path
+
+    def _start_sim(self, name, argv):
+        """Starts a simulator and returns its first line: where it streams."""
+        sim = self._start(name, [self.sim_path] + argv)
+        if name == "varno-sim":
+            self.sim = sim
+        out = os.path.join(self.dir, name + ".out")
+
+        def ready():
             with open(out, "rb") as f:
                 line = f.readline()
             if line.endswith(b"\n"):
                 return line.decode().strip()
-            if self.sim.poll() is not None:
-                raise Failure(f"varno-sim ended with status {self.sim.returncode} before listening")
+            if sim.poll() is not None:
+                raise Failure(f"{name} ended with status {sim.returncode} before it was ready")
             return None
 
-        text = self.wait_for(address, 30, "the simulator's address")
-        m = re.fullmatch(r"127\.\d+\.\d+\.\d+:(\d+)", text)
-        if not m:
-            raise Failure(f"varno-sim printed {text!r} instead of a loopback address")
-        return int(m.group(1))
+        return self.wait_for(ready, 30, f"{name} to be ready")
 
     def start_varno(self):
         env = self.x_env()
@@ -361,12 +413,30 @@ class Session:
         return self.wait_for(written, 30, "the log file and its header")
 
     def open_link(self, main):
+        """A click on "Ouvrir": opens the link, or closes it when it is open."""
         self.click_centre(main, self.controls["Open"])
 
-    def close_window(self, main, timeout=30):
-        """Escape, as the operator would; returns VARNO's exit status."""
+    def type_port(self, main, text):
+        """Types `text` into the port box, in place of what it showed."""
         self.focus(main)
-        self.xdo("key", "Escape")
+        combo = self.controls["PortList"]
+        self.click(main, combo.x + 10, combo.y + combo.h // 2)  # its edit field, clear of the arrow
+        self.xdo("key", "ctrl+a")
+        self.xdo("type", "--delay", "20", text)
+
+    def dismiss_message(self, timeout=30):
+        """Waits for a message box (captioned with the program's name) and presses OK."""
+        box = self.find_window(os.path.basename(self.varno_path), timeout)
+        self.focus(box)
+        self.xdo("key", "Return")
+        pattern = "^" + re.escape(os.path.basename(self.varno_path)) + "$"
+        self.wait_for(lambda: box not in self.visible_windows("--name", pattern), timeout, "the message to close")
+
+    def close_window(self, main, timeout=30):
+        """The close box, as the operator would; returns VARNO's exit status.
+        The window must leave the screen at once, whatever the shutdown still does."""
+        request_close(self.display, main)
+        self.wait_window_gone(MAIN_TITLE, 5)
         return self.wait_exit("varno", timeout)
 
     def plot_area(self):

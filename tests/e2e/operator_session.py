@@ -1,13 +1,18 @@
 #!/usr/bin/env python3
-"""End to end, as an operator: VARNO on a virtual display receives a known
-stream from the reader simulator over TCP/IP and logs it.
+"""End to end, as an operator: VARNO on a virtual display receives known
+streams from the reader simulator, over TCP/IP and over a pseudo-terminal,
+and logs them.
 
 Clicks the port list to "TCP/IP", types the simulator's address and port into
-the settings dialog, presses "Enregister" then "Ouvrir", lets the frames flow,
-captures the window and closes it with Escape. Then the log file that appeared
-in VARNO's working directory must hold the header and every frame the simulator
-recorded, in order, each with the field count of its kind, and the chart must
-show dots of several tags.
+the settings dialog, presses "Enregister" then "Ouvrir" and lets the frames
+flow. The simulator then leaves: VARNO says so, the operator dismisses the
+message and one click on "Ouvrir" reconnects to the simulator that took its
+place. A second click closes the link; the operator types the path of a
+simulated serial port into the port list and opens it. Escape must not end
+the program; the window is captured and closed with its close box. Then the
+log file that appeared in VARNO's working directory must hold the header and
+every frame the simulators recorded, in order, each with the field count of
+its kind, and the chart must show dots of several tags.
 
 Usage: operator_session.py --varno PATH --sim PATH --source DIR [--screenshot PNG]
 The screenshot is also written where VARNO_E2E_SCREENSHOT says, if set.
@@ -15,7 +20,9 @@ The screenshot is also written where VARNO_E2E_SCREENSHOT says, if set.
 
 import argparse
 import os
+import re
 import sys
+import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -101,10 +108,12 @@ def main():
     args = parser.parse_args()
 
     with desktop.Session(args.varno, args.sim, args.source) as s:
-        record = os.path.join(s.dir, "record.txt")
+        records = [os.path.join(s.dir, f"record{i}.txt") for i in range(3)]
+        counts = [args.frames, args.frames // 4, args.frames // 4]
+        pace = ["--rate", args.rate]
         s.start_display()
-        port = s.start_sim(["--count", args.frames, "--rate", args.rate, "--record", record, "--hold",
-                            "--noise", 5, "--seed", 8])
+        # The first simulator leaves once its frames are taken: a lost link.
+        port = s.start_sim(["--count", counts[0], "--record", records[0], "--noise", 5, "--seed", 8] + pace)
         s.start_varno()
         main_window = s.find_window(desktop.MAIN_TITLE)
         print(f"e2e: VARNO on display {s.display}, simulator on 127.0.0.1:{port}", flush=True)
@@ -113,8 +122,42 @@ def main():
         log = s.start_logging(main_window)
         print(f"e2e: logging to {os.path.basename(log)}", flush=True)
         s.open_link(main_window)
-        s.wait_for(lambda: desktop.line_count(log) >= args.frames + 1, args.frames / args.rate + 60,
-                   f"{args.frames} frames in the log")
+        s.wait_for(lambda: desktop.line_count(log) >= counts[0] + 1, counts[0] / args.rate + 60,
+                   f"{counts[0]} frames in the log")
+        status = s.wait_exit("varno-sim", 30)
+        if status != 0:
+            raise desktop.Failure(f"varno-sim ended with status {status}")
+
+        # Another server takes the same port; after the loss message one click reconnects.
+        s.start_sim(["--count", counts[1], "--record", records[1], "--hold", "--seed", 8] + pace, port=port,
+                    name="varno-sim-2")
+        s.dismiss_message()
+        s.open_link(main_window)
+        total = counts[0] + counts[1]
+        s.wait_for(lambda: desktop.line_count(log) >= total + 1, counts[1] / args.rate + 60,
+                   f"{total} frames in the log after reconnecting")
+        s.open_link(main_window)  # closes the link: the simulator ends with its reader
+        status = s.wait_exit("varno-sim-2", 30)
+        if status != 0:
+            raise desktop.Failure(f"the second varno-sim ended with status {status}")
+        print(f"e2e: reconnected after the loss with one click", flush=True)
+
+        # A simulated serial port, opened by typing its path.
+        path = s.start_sim_pty(["--count", counts[2], "--record", records[2], "--hold", "--seed", 8] + pace)
+        s.type_port(main_window, path)
+        s.open_link(main_window)
+        total += counts[2]
+        s.wait_for(lambda: desktop.line_count(log) >= total + 1, counts[2] / args.rate + 60,
+                   f"{total} frames in the log from {path}")
+        print(f"e2e: {path} opened by typing its path", flush=True)
+
+        # Escape is no way out.
+        s.focus(main_window)
+        s.xdo("key", "Escape")
+        time.sleep(1)
+        if not s.visible_windows("--name", "^" + re.escape(desktop.MAIN_TITLE) + "$"):
+            raise desktop.Failure("Escape closed the window")
+        s.check_alive()
 
         picture = s.screenshot(main_window, os.path.join(s.dir, "window.ppm"))
         if args.screenshot:
@@ -128,16 +171,19 @@ def main():
         if status != 0:
             raise desktop.Failure(f"VARNO ended with status {status}")
         # It serves until its reader goes away, then ends.
-        status = s.wait_exit("varno-sim", 30)
+        status = s.wait_exit("varno-sim-pty", 30)
         if status != 0:
-            raise desktop.Failure(f"varno-sim ended with status {status}")
+            raise desktop.Failure(f"the pseudo-terminal's varno-sim ended with status {status}")
 
         files = os.listdir(s.workdir)
         if len(files) != 1 or not desktop.LOG_NAME.fullmatch(files[0]):
             raise desktop.Failure(f"the working directory holds {files}, not one log file")
-        frames = recorded_frames(record)
-        if len(frames) != args.frames:
-            raise desktop.Failure(f"the simulator recorded {len(frames)} frames, not {args.frames}")
+        frames = []
+        for record, count in zip(records, counts):
+            recorded = recorded_frames(record)
+            if len(recorded) != count:
+                raise desktop.Failure(f"the simulator recorded {len(recorded)} frames in {record}, not {count}")
+            frames += recorded
         check_log(log, frames)
         debug = sum(1 for kind, _ in frames if kind == "352")
         print(f"e2e: {len(frames)} frames ({debug} debug lines) logged in order; "
