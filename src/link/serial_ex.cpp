@@ -98,10 +98,12 @@ void CSerialEx::ListenerProcedure()
                 break;
         }
     }
-    // A frame still open is dropped with the assembler.
-    if (!stopRequested.load() && !overlapped.stopped)
-        ListenerEnded(lastError.load());
+    // A frame still open is dropped with the assembler. The listener counts as
+    // ended before it says so: whoever hears of it finds it no longer running.
+    const bool endedByItself = !stopRequested.load() && !overlapped.stopped;
     listenerActive.store(false);
+    if (endedByItself)
+        ListenerEnded(lastError.load());
 }
 
 bool CSerialEx::DrainInput(FrameAssembler& assembler, std::size_t& drained)
