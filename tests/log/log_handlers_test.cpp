@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -78,10 +79,12 @@ protected:
         EXPECT_EQ(fieldText(idc::LogFileName), "");
     }
 
-    void expectOneLogAlert(const char* text)
+    // One box: its first line `what`, then the file's full path and `reason`.
+    void expectOneLogAlert(const char* what, const std::string& path, const char* reason)
     {
         ASSERT_EQ(alerts.shown.size(), 1U);
-        EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(text));
+        EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(what) + '\n' + QString::fromStdString(path)
+                                            + QStringLiteral(" : ") + QString::fromUtf8(reason));
         EXPECT_EQ(alerts.shown[0].caption, QStringLiteral("KAVRO Log Master"));
         EXPECT_EQ(alerts.shown[0].icon, ui::AlertIcon::None);
     }
@@ -206,7 +209,8 @@ TEST_F(LogTest, ARenewalThatCannotOpenLeavesLoggingOff)
     clock.set(2026, 12, 9, 0, 0, 1);
     postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
 
-    expectOneLogAlert("Impossible d'ouvrir le fichier Log");
+    expectOneLogAlert("Impossible d'ouvrir le fichier Log", dir.file("gone/VARNO_09122026_00h00.csv"),
+                      "fichier ou périphérique introuvable");
     expectLoggingOff();
     EXPECT_EQ(fieldText(idc::Frame), "[5A0A1B2CABCD]");
     EXPECT_EQ(readBytes(dir.file("VARNO_08122026_23h59.csv")), kHeader);
@@ -227,11 +231,13 @@ TEST_F(LogTest, AFileThatCannotBeOpenedLeavesLoggingOff)
     struct Case {
         const char* what;
         std::string directory;
+        const char* reason;
     };
-    std::vector<Case> cases = {{"missing directory", dir.file("missing")}, {"locked file", dir.path()}};
+    std::vector<Case> cases = {{"missing directory", dir.file("missing"), "fichier ou périphérique introuvable"},
+                               {"locked file", dir.path(), "utilisé par un autre programme"}};
     // A directory that even root cannot write into needs a mount.
     if (mounted)
-        cases.push_back({"read-only directory", dir.file("read-only")});
+        cases.push_back({"read-only directory", dir.file("read-only"), "système de fichiers en lecture seule"});
     else
         std::printf("cannot mount a tmpfs here (not root?): the read-only directory is not tried\n");
 
@@ -245,7 +251,7 @@ TEST_F(LogTest, AFileThatCannotBeOpenedLeavesLoggingOff)
         alerts.shown.clear();
         window->workingDirectory = c.directory;
         clickLog();
-        expectOneLogAlert("Impossible d'ouvrir le fichier Log");
+        expectOneLogAlert("Impossible d'ouvrir le fichier Log", c.directory + "/" + name, c.reason);
         expectLoggingOff();
         postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
         EXPECT_EQ(fieldText(idc::P1), "90");
@@ -255,9 +261,48 @@ TEST_F(LogTest, AFileThatCannotBeOpenedLeavesLoggingOff)
     EXPECT_EQ(readBytes(dir.file(name)), "another logger's line\r\n");
 }
 
+// A name taken by anything but a regular file is refused: a symbolic link
+// planted in the log's folder must not steer the frames into its target.
+TEST_F(LogTest, ANameThatIsNoRegularFileIsRefusedAndNothingIsWritten)
+{
+    const std::string name = "VARNO_08122026_10h00.csv";
+    writeBytes(dir.file("target.txt"), "the user's own file\n");
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& path)> make;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"symbolic link to a file", [&](const std::string& path) { ::symlink(dir.file("target.txt").c_str(), path.c_str()); },
+         "c'est un lien symbolique"},
+        {"dangling symbolic link", [&](const std::string& path) { ::symlink(dir.file("created.txt").c_str(), path.c_str()); },
+         "c'est un lien symbolique"},
+        {"directory", [](const std::string& path) { std::filesystem::create_directory(path); }, "c'est un dossier"},
+        {"FIFO", [](const std::string& path) { ::mkfifo(path.c_str(), 0666); }, "ce n'est pas un fichier ordinaire"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string folder = dir.file("case" + std::to_string(n++));
+        std::filesystem::create_directory(folder);
+        c.make(folder + "/" + name);
+        alerts.shown.clear();
+        window->workingDirectory = folder;
+        clickLog();
+        expectOneLogAlert("Impossible d'ouvrir le fichier Log", folder + "/" + name, c.reason);
+        expectLoggingOff();
+        postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
+        EXPECT_EQ(fieldText(idc::P1), "90");
+    }
+    EXPECT_EQ(readBytes(dir.file("target.txt")), "the user's own file\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("created.txt")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("case0/" + name)));
+}
+
 struct WriteFault {
     const char* name;
     enum { FileSizeLimit, FullDisk, RemovedFile } kind;
+    const char* reason;
 };
 
 void PrintTo(const WriteFault& fault, std::ostream* os)
@@ -301,7 +346,7 @@ TEST_P(LogWriteFaultTest, StopsLoggingAndKeepsOnlyWholeLines)
         clock.set(2026, 12, 8, 10, 0, 1, i);
         postFrame(FRAME_KIND_READER, text);
     }
-    expectOneLogAlert("Impossible d'écrire dans le fichier Log");
+    expectOneLogAlert("Impossible d'écrire dans le fichier Log", path, fault.reason);
     expectLoggingOff();
 
     if (fault.kind != WriteFault::RemovedFile) {
@@ -336,9 +381,12 @@ TEST_P(LogWriteFaultTest, StopsLoggingAndKeepsOnlyWholeLines)
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, LogWriteFaultTest,
-                         ::testing::Values(WriteFault{"FileSizeLimit", WriteFault::FileSizeLimit},
-                                           WriteFault{"FullDisk", WriteFault::FullDisk},
-                                           WriteFault{"RemovedFile", WriteFault::RemovedFile}),
+                         ::testing::Values(WriteFault{"FileSizeLimit", WriteFault::FileSizeLimit,
+                                                      "taille de fichier maximale atteinte"},
+                                           WriteFault{"FullDisk", WriteFault::FullDisk,
+                                                      "aucun espace libre sur le disque"},
+                                           WriteFault{"RemovedFile", WriteFault::RemovedFile,
+                                                      "le fichier a été supprimé"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LogTest, AHeaderThatCannotBeWrittenIsAWriteFailure)
@@ -350,7 +398,8 @@ TEST_F(LogTest, AHeaderThatCannotBeWrittenIsAWriteFailure)
     writeBytes(dir.file("small/VARNO_08122026_10h00.csv"), std::string(4050, 'x'));
     window->workingDirectory = dir.file("small");
     clickLog();
-    expectOneLogAlert("Impossible d'écrire dans le fichier Log");
+    expectOneLogAlert("Impossible d'écrire dans le fichier Log", dir.file("small/VARNO_08122026_10h00.csv"),
+                      "aucun espace libre sur le disque");
     expectLoggingOff();
     EXPECT_EQ(readBytes(dir.file("small/VARNO_08122026_10h00.csv")), std::string(4050, 'x'));
 }
@@ -382,7 +431,8 @@ TEST_F(LogTest, FramesHandledWhileALogBoxIsUpFindLoggingOff)
     clickLog();
     ASSERT_EQ(::unlink(window->logFilePath.c_str()), 0);
     postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
-    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("Impossible d'écrire dans le fichier Log")});
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_EQ(boxes.texts[0].section('\n', 0, 0), QString::fromUtf8("Impossible d'écrire dans le fichier Log"));
     expectLoggingOff();
     EXPECT_EQ(fieldText(idc::Frame), "[96 A0 +0A 0A1B2C]");
 
@@ -390,7 +440,8 @@ TEST_F(LogTest, FramesHandledWhileALogBoxIsUpFindLoggingOff)
     boxes.texts.clear();
     window->workingDirectory = dir.file("missing");
     clickLog();
-    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("Impossible d'ouvrir le fichier Log")});
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_EQ(boxes.texts[0].section('\n', 0, 0), QStringLiteral("Impossible d'ouvrir le fichier Log"));
     expectLoggingOff();
     ui::setAlerts(&alerts);
 }
