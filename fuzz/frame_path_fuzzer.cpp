@@ -7,8 +7,9 @@
 //   whose sizes come from the input itself, and byte by byte through the
 //   single-byte feed;
 // - pending never exceeds the assembler's cap after any byte;
-// - no log line holds a CR or LF except its closing CR LF, and the frame
-//   column holds the frame's bytes;
+// - no log line holds a CR or LF except its closing CR LF, every line has
+//   the column count of its kind as a spreadsheet reads it (fields holding
+//   ';' or '"' are quoted), and the frame column holds the frame's bytes;
 // - the cut fields are the bytes at their positions in the frame.
 // A broken check aborts, which libFuzzer reports as a finding.
 
@@ -134,22 +135,58 @@ std::size_t countSigns(std::string_view text)
     return n;
 }
 
-// One log line: closed by CR LF, no other line break, the frame column first
-// with the frame's bytes (its line breaks may be blanked), then ';'.
-void checkLine(const std::string& line, std::string_view bracketed)
+// The fields of a CSV line as a spreadsheet reads them: ';' between fields,
+// a field between double quotes may hold ';' and doubled quotes.
+std::vector<std::string> csvFields(std::string_view line)
+{
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+            fields.back().push_back('"');
+            ++i;
+        } else if (c == '"' && (quoted || fields.back().empty())) {
+            quoted = !quoted;
+        } else if (c == ';' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back().push_back(c);
+        }
+    }
+    CHECK(!quoted);
+    return fields;
+}
+
+std::string blankLineBreaks(std::string_view bytes)
+{
+    std::string blanked(bytes);
+    for (char& c : blanked) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    return blanked;
+}
+
+// One log line: closed by CR LF, no other line break, `columns` fields as a
+// spreadsheet reads them, the first one the frame's bytes (its line breaks
+// blanked). A frame without ';' or '"' is written bare, byte for byte.
+std::vector<std::string> checkLine(const std::string& line, std::string_view bracketed, std::size_t columns)
 {
     CHECK(line.size() >= bracketed.size() + 3);
     const std::size_t body = line.size() - 2;
     CHECK(line[body] == '\r' && line[body + 1] == '\n');
     CHECK(std::memchr(line.data(), '\r', body) == nullptr);
     CHECK(std::memchr(line.data(), '\n', body) == nullptr);
-    if (std::memcmp(line.data(), bracketed.data(), bracketed.size()) != 0) {
-        for (std::size_t i = 0; i < bracketed.size(); ++i) {
-            const char c = bracketed[i];
-            CHECK(line[i] == c || ((c == '\r' || c == '\n') && line[i] == ' '));
-        }
+    const std::string blanked = blankLineBreaks(bracketed);
+    std::vector<std::string> fields = csvFields(std::string_view(line).substr(0, body));
+    CHECK(fields.size() == columns);
+    CHECK(fields[0] == blanked);
+    if (bracketed.find_first_of(";\"") == std::string_view::npos) {
+        CHECK(line.compare(0, blanked.size(), blanked) == 0);
+        CHECK(line[bracketed.size()] == ';');
     }
-    CHECK(line[bracketed.size()] == ';');
+    return fields;
 }
 
 // The field at `pos` of `bracketed`, cut at the end of the text.
@@ -192,7 +229,7 @@ void followEvent(const Event& event, std::size_t index, const log::Clock& clock,
 
     const std::string bracketed = "[" + text + "]";
     const std::size_t n = bracketed.size();
-    checkLine(log::rawLine(bracketed, dateTime, now.milliseconds), bracketed);
+    checkLine(log::rawLine(bracketed, dateTime, now.milliseconds), bracketed, 4);
 
     if (decode::holdsSign(bracketed)) {
         CHECK(signs == 1);
@@ -201,18 +238,22 @@ void followEvent(const Event& event, std::size_t index, const log::Clock& clock,
         CHECK(debug.p2Text == at(bracketed, 4, 2));
         CHECK(debug.dpText == at(bracketed, 7, 3));
         CHECK(debug.tagId == at(bracketed, 11, 6));
-        checkLine(log::debugLine(bracketed, dateTime, now.milliseconds, debug.tagId, columns, debug.p1Value,
-                                 debug.p2Value),
-                  bracketed);
+        const auto fields = checkLine(log::debugLine(bracketed, dateTime, now.milliseconds, debug.tagId, columns,
+                                                     debug.p1Value, debug.p2Value),
+                                      bracketed, 10);
+        CHECK(fields[4].empty());
+        CHECK(fields[5] == blankLineBreaks(debug.tagId) + "h");
     } else if (const auto reader = decode::cutReaderFrame(bracketed)) {
         CHECK(signs == 0);
         CHECK(n == 14 || n == 12 || n == 10);
         CHECK(reader->p1Text == bracketed.substr(1, 2));
         CHECK(reader->tagId == bracketed.substr(3, n == 10 ? 4 : 6));
         CHECK(reader->readerId == bracketed.substr(3 + reader->tagId.size(), n - 4 - reader->tagId.size()));
-        checkLine(log::readerLine(bracketed, dateTime, now.milliseconds, reader->readerId, reader->tagId, columns,
-                                  reader->p1Value),
-                  bracketed);
+        const auto fields = checkLine(log::readerLine(bracketed, dateTime, now.milliseconds, reader->readerId,
+                                                      reader->tagId, columns, reader->p1Value),
+                                      bracketed, 9);
+        CHECK(fields[4] == blankLineBreaks(reader->readerId) + "h");
+        CHECK(fields[5] == blankLineBreaks(reader->tagId) + "h");
     } else {
         CHECK(signs == 0 && n != 14 && n != 12 && n != 10);
     }

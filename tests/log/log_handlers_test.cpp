@@ -127,6 +127,13 @@ TEST_F(LogTest, ASessionWritesTheHandWrittenFileByteForByte)
     EXPECT_EQ(fieldText(idc::LogFileName), "VARNO_08122026_10h00.csv");
     frameAt(10, 0, 50, 0, FRAME_KIND_READER, "5A0A1B2CABCD");  // t and dt run on across the stop
 
+    // Fields holding ';' or '"' are quoted, so every line keeps its columns.
+    frameAt(10, 0, 51, 0, FRAME_KIND_READER, "5A0A;\"2CABCD");
+    frameAt(10, 0, 52, 500, FRAME_KIND_DEBUG, "5A 3C +1E 0A;\"2C");
+    window->rawTextButton->setChecked(true);
+    frameAt(10, 0, 53, 0, FRAME_KIND_READER, "x;\"y");
+    window->rawTextButton->setChecked(false);
+
     EXPECT_TRUE(alerts.shown.empty());
     const std::string golden = readBytes(VARNO_LOG_TEST_DATA "/VARNO_08122026_10h00.csv");
     ASSERT_FALSE(golden.empty());
@@ -149,6 +156,95 @@ TEST_F(LogTest, FramesHoldingLineBreaksTakeOneLineEach)
               kHeader + "[5A0A1B2C  ];08/12/2026;10:00:00;0.100;  h;0A1B2Ch;0.000;0.000;90\r\n"
                         "[816  A7 A8 -01 E];08/12/2026;10:00:00;0.200;; -01 Eh;0.100;0.100;129;0\r\n"
                         "[0A1B2 ];08/12/2026;10:00:00;0.300\r\n");
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+// The fields of one CSV line as a spreadsheet reads them: ';' between fields,
+// a field between double quotes may hold ';' and doubled quotes.
+std::vector<std::string> csvFields(const std::string& line)
+{
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+            fields.back().push_back('"');
+            ++i;
+        } else if (c == '"' && (quoted || fields.back().empty())) {
+            quoted = !quoted;
+        } else if (c == ';' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back().push_back(c);
+        }
+    }
+    return fields;
+}
+
+// RecordFrame with fields holding ';' and '"': quoted, their quotes doubled,
+// CR and LF still spaces; every line keeps the column count of its kind.
+TEST_F(LogTest, FieldsHoldingSemicolonsOrQuotesAreQuotedAndKeepTheirColumn)
+{
+    struct Case {
+        const char* what;
+        enum { Reader, Debug, Raw } kind;
+        std::string frame;  // bracketed
+        std::string readerId, tagId;
+        std::string line;   // after the time columns were cut out, see below
+    };
+    const Case cases[] = {
+        {"plain reader frame", Case::Reader, "[5A0A1B2CABCD]", "ABCD", "0A1B2C",
+         "[5A0A1B2CABCD];08/12/2026;10:00:00;0.100;ABCDh;0A1B2Ch;"},
+        {"semicolon in the frame and the tag", Case::Reader, "[5A0A;B2CABCD]", "ABCD", "0A;B2C",
+         "\"[5A0A;B2CABCD]\";08/12/2026;10:00:00;0.100;ABCDh;\"0A;B2Ch\";"},
+        {"quote in the frame and the reader", Case::Reader, "[5A0A1B2CAB\"D]", "AB\"D", "0A1B2C",
+         "\"[5A0A1B2CAB\"\"D]\";08/12/2026;10:00:00;0.100;\"AB\"\"Dh\";0A1B2Ch;"},
+        {"a field that is only a quote", Case::Reader, "[5A0A1B2CAB\"]", "\"", "0A1B2C",
+         "\"[5A0A1B2CAB\"\"]\";08/12/2026;10:00:00;0.100;\"\"\"h\";0A1B2Ch;"},
+        {"line break and semicolon", Case::Reader, "[5A0A;\r\n2CABCD]", "ABCD", "0A;\r\n2C",
+         "\"[5A0A;  2CABCD]\";08/12/2026;10:00:00;0.100;ABCDh;\"0A;  2Ch\";"},
+        {"debug frame with both", Case::Debug, "[5A 3C +1E \";;\"2C]", "", "\";;\"2C",
+         "\"[5A 3C +1E \"\";;\"\"2C]\";08/12/2026;10:00:00;0.100;;\"\"\";;\"\"2Ch\";"},
+        {"raw line with a semicolon", Case::Raw, "[a;b]", "", "", "\"[a;b]\";08/12/2026;10:00:00;0.100"},
+        {"raw line with quotes only", Case::Raw, "[\"\"]", "", "", "\"[\"\"\"\"]\";08/12/2026;10:00:00;0.100"},
+        {"raw line without either", Case::Raw, "[a,b 'c']", "", "", "[a,b 'c'];08/12/2026;10:00:00;0.100"},
+    };
+    clickLog();
+    clock.set(2026, 12, 8, 10, 0, 0, 100);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::size_t before = readBytes(window->logFilePath).size();
+        window->rawTextButton->setChecked(c.kind == Case::Raw);
+        if (c.kind == Case::Debug)
+            window->RecordFrame(c.frame, decode::DebugFields{"5A", 90, "3C", 60, "+1E", c.tagId});
+        else
+            window->RecordFrame(c.frame, decode::ReaderFields{"5A", 90, c.tagId, c.readerId});
+        std::string line = readBytes(window->logFilePath).substr(before);
+        ASSERT_EQ(line.substr(line.size() - 2), "\r\n");
+        line.resize(line.size() - 2);
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+        const std::vector<std::string> fields = csvFields(line);
+        // Reader lines have nine columns, debug lines ten, raw lines four.
+        const std::size_t columns = c.kind == Case::Reader ? 9 : c.kind == Case::Debug ? 10 : 4;
+        ASSERT_EQ(fields.size(), columns) << line;
+        std::string frameColumn = c.frame;
+        std::replace(frameColumn.begin(), frameColumn.end(), '\r', ' ');
+        std::replace(frameColumn.begin(), frameColumn.end(), '\n', ' ');
+        EXPECT_EQ(fields[0], frameColumn);
+        if (c.kind == Case::Raw) {
+            EXPECT_EQ(line, c.line);
+            continue;
+        }
+        std::string tagColumn = c.tagId + "h";
+        std::replace(tagColumn.begin(), tagColumn.end(), '\r', ' ');
+        std::replace(tagColumn.begin(), tagColumn.end(), '\n', ' ');
+        EXPECT_EQ(fields[5], tagColumn);
+        EXPECT_EQ(fields[4], c.kind == Case::Reader ? c.readerId + "h" : "");
+        EXPECT_EQ(fields[8], "90");
+        // Everything up to the t column, byte for byte.
+        EXPECT_EQ(line.substr(0, c.line.size()), c.line);
+    }
+    window->rawTextButton->setChecked(false);
     EXPECT_TRUE(alerts.shown.empty());
 }
 
