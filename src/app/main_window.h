@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,6 +25,7 @@
 #include "decode/legend.h"
 #include "link/frame_backlog.h"
 #include "link/frame_event.h"
+#include "link/link_status.h"
 #include "link/port_list.h"
 #include "link/serial_wnd.h"
 #include "link/tcp_link.h"
@@ -38,9 +40,14 @@ class QLineEdit;
 class QPushButton;
 class QSlider;
 class QTextEdit;
+class QTimer;
 
 namespace varno::chart {
 class COScopeCtrl;
+}
+
+namespace varno::ui {
+class StatusLine;
 }
 
 namespace varno::app {
@@ -123,6 +130,21 @@ public:
     // events meanwhile (their messages are shown on this thread).
     void StopTcpLinks();
 
+    // ---- Status line (app/status_line_handlers.cpp) ----
+    // The connection handlers tell each change of the link's state.
+    void showSerialOpened(const std::string& device, std::uint32_t baudRate);
+    void showTcpConnected();
+    void showLinkClosed();
+    // A callable that any thread may call when the link it serves is lost:
+    // the status line says so on the window's thread, unless the link has
+    // been closed or opened again meanwhile.
+    std::function<void()> linkLossReporter();
+    // The log file's full path, or nothing while not logging: on the status
+    // line and as the tool-tip of the file name field 1011.
+    void showLogPath();
+    // Composes the link's part of the status line now.
+    void refreshStatusLine();
+
     // ---- Tag identifier filter (app/tag_filter_handlers.cpp) ----
     void OnLowChanged();
     void OnHighChanged();
@@ -196,6 +218,11 @@ public:
 
     // The folder that receives the log files, without a trailing '/'.
     std::string workingDirectory;
+    // The link's state and figures, and the line along the bottom that shows them.
+    link::LinkStatus linkStatus;
+    ui::StatusLine* statusLine = nullptr;
+    // The status line's figures are composed at most this often while the link is open.
+    static constexpr int kStatusIntervalMs = 250;
     // Where FillPortList looks for serial ports (tests give a fake tree).
     link::PortRoots portRoots;
     // The clock the log and the day check read (not owned; tests put their own).
@@ -203,6 +230,7 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    void customEvent(QEvent* e) override;  // app/status_line_handlers.cpp
     void timerEvent(QTimerEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
@@ -213,6 +241,8 @@ public slots:
 
 private:
     void buildControls();
+    void buildStatusLine();
+    std::int64_t statusNowMs() const;
     void exchange(std::size_t binding, bool fromControls);
     // Marks the read-only field `shown` for the next paint if its member changed.
     void markField(std::size_t shown);
@@ -239,6 +269,7 @@ private:
     QBasicTimer m_paintTimer;  // runs while a paint waits for its turn
     QElapsedTimer m_sincePaint;
     bool m_destroyed = false;
+    QTimer* m_statusTimer = nullptr;  // runs while the link is open
 
     // Tag identifier filter (app/tag_filter.cpp): the shared bodies of the
     // handlers of "Lo" (true) and "Hi" (false).

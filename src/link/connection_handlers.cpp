@@ -36,7 +36,7 @@ public:
 
 // The port's notifications, posted to `window` from the listener thread.
 link::NotifyTarget windowTarget(QObject* window, const std::shared_ptr<link::FrameBacklog>& backlog,
-                                const QByteArray& device)
+                                const QByteArray& device, const std::function<void()>& lost)
 {
     return {ui::postingSink(window, backlog),
             [window](std::uint32_t wParam, std::int32_t lParam) {
@@ -45,9 +45,10 @@ link::NotifyTarget windowTarget(QObject* window, const std::shared_ptr<link::Fra
                 QCoreApplication::postEvent(window, notice);
             },
             backlog,
-            [device](int error) {
+            [device, lost](int error) {
                 qCInfo(ui::lcLink).noquote() << "serial port" << QFile::decodeName(device)
                                              << "ended by itself:" << ui::errnoText(error);
+                lost();
             }};
 }
 
@@ -110,6 +111,7 @@ void CVARNODlg::OnBaudSelected()
         serialPort.Close();
     link::pause(100);
     UpdateLinkControls();
+    showLinkClosed();
 }
 
 void CVARNODlg::OnOpenButton()
@@ -136,6 +138,7 @@ void CVARNODlg::OnOpenButton()
         }
         link::pause(100);
         UpdateLinkControls();
+        showLinkClosed();
         return;
     }
 
@@ -158,7 +161,8 @@ void CVARNODlg::OnOpenButton()
     const QByteArray device = QFile::encodeName(selectedItem(portCombo));
     UpdateData(true);
     const std::uint32_t baudRate = link::baudRateFromText(selectedItem(baudCombo).toStdString());
-    if (const std::int32_t error = link::openPort(serialPort, device.constData(), windowTarget(this, frameBacklog, device), baudRate);
+    if (const std::int32_t error = link::openPort(serialPort, device.constData(),
+                                                  windowTarget(this, frameBacklog, device, linkLossReporter()), baudRate);
         error != link::kResultOk) {
         qCInfo(ui::lcLink).noquote() << "serial port" << QFile::decodeName(device)
                                      << "not opened:" << ui::errnoText(error);
@@ -173,6 +177,7 @@ void CVARNODlg::OnOpenButton()
     linkOpen = 1;
     UpdateData(false);
     UpdateLinkControls();
+    showSerialOpened(device.toStdString(), baudRate);
 }
 
 void CVARNODlg::OpenTcpLink()
@@ -214,13 +219,15 @@ void CVARNODlg::OpenTcpLink()
                                  << "port" << tcpPort;
     link->start(
         ui::postingSink(this, frameBacklog),
-        [this](const std::string& message) {
+        [this, lost = linkLossReporter()](const std::string& message) {
             // A loss of the connection, or a failure of its shutdown.
             qCInfo(ui::lcLink).noquote() << "connection:" << ui::fromCp1252(message).trimmed();
+            lost();
             ui::alert(this, ui::fromCp1252(message));
         },
         frameBacklog);
     tcpLink = std::move(link);
+    showTcpConnected();
     link::pause(250);
 }
 

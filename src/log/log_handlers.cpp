@@ -25,6 +25,7 @@ void showLogState(CVARNODlg& window)
 {
     window.UpdateData(false, idc::Log);
     window.UpdateData(false, idc::LogFileName);
+    window.showLogPath();
 }
 
 void closeLogFile(CVARNODlg& window)
@@ -81,6 +82,7 @@ void CVARNODlg::OnLogButton()
         OpenLogFile();
     }
     UpdateData(false);
+    showLogPath();
 }
 
 void CVARNODlg::OpenLogFile()

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <filesystem>
 #include <memory>
@@ -26,6 +27,7 @@
 #include "support/temp_dir.h"
 #include "support/test_clock.h"
 #include "support/window_fixture.h"
+#include "ui/status_line.h"
 
 namespace varno::testing {
 namespace {
@@ -246,6 +248,43 @@ TEST_F(LogTest, FieldsHoldingSemicolonsOrQuotesAreQuotedAndKeepTheirColumn)
     }
     window->rawTextButton->setChecked(false);
     EXPECT_TRUE(alerts.shown.empty());
+}
+
+// Where the log goes is shown while logging: the full path in the tool-tip of
+// the file name field and on the status line.
+TEST_F(LogTest, TheOpenFilesFullPathIsShownWhileLogging)
+{
+    QLineEdit* name = window->edit(idc::LogFileName);
+    EXPECT_EQ(name->toolTip(), "");
+    EXPECT_EQ(window->statusLine->logPath(), "");
+
+    clickLog();
+    const QString path = QString::fromStdString(dir.file("VARNO_08122026_10h00.csv"));
+    EXPECT_EQ(name->toolTip(), path);
+    EXPECT_EQ(window->statusLine->logPath(), path);
+    const QString shown = window->statusLine->shownLogText();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Log : "))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("VARNO_08122026_10h00.csv")) || shown.contains(QChar(0x2026)))
+        << shown.toStdString();
+
+    clickLog();
+    EXPECT_EQ(name->toolTip(), "");
+    EXPECT_EQ(window->statusLine->logPath(), "");
+    EXPECT_EQ(window->statusLine->shownLogText(), "");
+
+    // A renewal shows the new file; a failed one shows none.
+    clock.set(2026, 12, 8, 23, 59, 0);
+    clickLog();
+    clock.set(2026, 12, 9, 0, 0, 1);
+    postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
+    EXPECT_EQ(name->toolTip(), QString::fromStdString(dir.file("VARNO_09122026_00h00.csv")));
+    EXPECT_EQ(window->statusLine->logPath(), name->toolTip());
+    window->workingDirectory = dir.file("gone");
+    clock.set(2026, 12, 10, 0, 0, 1);
+    postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
+    EXPECT_EQ(alerts.shown.size(), 1U);
+    EXPECT_EQ(name->toolTip(), "");
+    EXPECT_EQ(window->statusLine->logPath(), "");
 }
 
 TEST_F(LogTest, TimeOfDayAndMillisecondsComeFromOneReading)
