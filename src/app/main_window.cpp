@@ -90,7 +90,7 @@ CVARNODlg::CVARNODlg(QWidget* parent)
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     registerResources();
-    workingDirectory = log::currentWorkingDirectory();
+    workingDirectory = log::defaultLogDirectory();
     setWindowTitle(QStringLiteral("VARNO - KAVRO Log Graphique v1.1.1"));
     setWindowIcon(QIcon(QStringLiteral(":/varno/varno.png")));
     setFont(dialogFont());

@@ -287,6 +287,33 @@ TEST_F(LogTest, TheOpenFilesFullPathIsShownWhileLogging)
     EXPECT_EQ(window->statusLine->logPath(), "");
 }
 
+// Started from a desktop menu, a program's directory is often "/": the log
+// goes to the home folder instead, and the status line says where.
+TEST_F(LogTest, StartedInTheRootTheWindowLogsIntoTheHomeFolder)
+{
+    const std::string home = dir.file("home");
+    std::filesystem::create_directory(home);
+    const std::filesystem::path before = std::filesystem::current_path();
+    const char* savedHome = std::getenv("HOME");
+    const std::string previousHome = savedHome != nullptr ? savedHome : "";
+    ::setenv("HOME", home.c_str(), 1);
+    std::filesystem::current_path("/");
+    auto started = std::make_unique<app::CVARNODlg>();
+    std::filesystem::current_path(before);
+    if (savedHome != nullptr)
+        ::setenv("HOME", previousHome.c_str(), 1);
+    else
+        ::unsetenv("HOME");
+
+    EXPECT_EQ(started->workingDirectory, home);
+    started->clock = &clock;
+    started->button(idc::Log)->click();
+    EXPECT_TRUE(alerts.shown.empty());
+    EXPECT_EQ(readBytes(home + "/VARNO_08122026_10h00.csv"), kHeader);
+    EXPECT_EQ(started->edit(idc::LogFileName)->toolTip(), QString::fromStdString(home + "/VARNO_08122026_10h00.csv"));
+    EXPECT_EQ(started->statusLine->logPath(), started->edit(idc::LogFileName)->toolTip());
+}
+
 TEST_F(LogTest, TimeOfDayAndMillisecondsComeFromOneReading)
 {
     // The whole-second clock still shows 10:00:01 when the millisecond clock
