@@ -2,18 +2,20 @@
 """End to end, as an operator: VARNO on a virtual display receives a known
 stream from the reader simulator over TCP/IP and logs it.
 
-Clicks the port list to "TCP/IP", types the simulator's address and port into
-the settings dialog, presses "Enregister" then "Ouvrir", lets the frames flow,
-captures the window and closes it with Escape. Then the log file that appeared
-in VARNO's working directory must hold the header and every frame the simulator
-recorded, in order, each with the field count of its kind, and the chart must
-show dots of several tags.
+Starts VARNO with --log-dir, clicks the port list to "TCP/IP", types the
+simulator's address and port into the settings dialog, presses "Enregister"
+then "Ouvrir", lets the frames flow, captures the window and closes it with
+Escape. Then the log file that appeared in the folder named by --log-dir (and
+nowhere else) must hold the header and every frame the simulator recorded, in
+order, each with the field count of its kind, and the chart must show dots of
+several tags.
 
 Usage: operator_session.py --varno PATH --sim PATH --source DIR [--screenshot PNG]
 The screenshot is also written where VARNO_E2E_SCREENSHOT says, if set.
 """
 
 import argparse
+import csv
 import os
 import sys
 
@@ -62,7 +64,8 @@ def check_log(path, frames):
     for n, (line, (kind, text)) in enumerate(zip(body, frames), start=2):
         if b"\n" in line or b"\r" in line:
             raise desktop.Failure(f"line {n}: stray line break in {line!r}")
-        fields = line.split(b";")
+        # As a spreadsheet reads it: a field holding ';' or '"' is quoted.
+        fields = [f.encode("latin-1") for f in next(csv.reader([line.decode("latin-1")], delimiter=";"))]
         expected = b"[" + text.encode("ascii") + b"]"
         if fields[0] != expected:
             raise desktop.Failure(f"line {n}: {fields[0]!r} where the simulator sent {expected!r}")
@@ -105,7 +108,9 @@ def main():
         s.start_display()
         port = s.start_sim(["--count", args.frames, "--rate", args.rate, "--record", record, "--hold",
                             "--noise", 5, "--seed", 8])
-        s.start_varno()
+        s.logdir = os.path.join(s.dir, "logs")
+        os.mkdir(s.logdir)
+        s.start_varno(["--log-dir", s.logdir])
         main_window = s.find_window(desktop.MAIN_TITLE)
         print(f"e2e: VARNO on display {s.display}, simulator on 127.0.0.1:{port}", flush=True)
 
@@ -132,9 +137,11 @@ def main():
         if status != 0:
             raise desktop.Failure(f"varno-sim ended with status {status}")
 
-        files = os.listdir(s.workdir)
+        files = os.listdir(s.logdir)
         if len(files) != 1 or not desktop.LOG_NAME.fullmatch(files[0]):
-            raise desktop.Failure(f"the working directory holds {files}, not one log file")
+            raise desktop.Failure(f"the log folder holds {files}, not one log file")
+        if os.listdir(s.workdir):
+            raise desktop.Failure(f"the working directory holds {os.listdir(s.workdir)}: the log went elsewhere")
         frames = recorded_frames(record)
         if len(frames) != args.frames:
             raise desktop.Failure(f"the simulator recorded {len(frames)} frames, not {args.frames}")
