@@ -69,7 +69,16 @@ void StatusLine::showLogPath()
     }
     const QFontMetrics metrics = m_log->fontMetrics();
     const int width = std::max(0, m_log->contentsRect().width() - metrics.horizontalAdvance(kLogPrefix));
-    m_log->setText(kLogPrefix + metrics.elidedText(m_logPath, Qt::ElideMiddle, width));
+    // The folder gives way first: the file's name is the part that changes.
+    const qsizetype slash = m_logPath.lastIndexOf(QLatin1Char('/'));
+    const QString name = m_logPath.mid(slash + 1);
+    const int folderWidth = width - metrics.horizontalAdvance(QLatin1Char('/') + name);
+    QString shown;
+    if (metrics.horizontalAdvance(m_logPath) <= width || slash < 0 || folderWidth < metrics.horizontalAdvance(QStringLiteral("/…")))
+        shown = metrics.elidedText(m_logPath, Qt::ElideMiddle, width);
+    else
+        shown = metrics.elidedText(m_logPath.left(slash), Qt::ElideMiddle, folderWidth) + QLatin1Char('/') + name;
+    m_log->setText(kLogPrefix + shown);
 }
 
 }  // namespace varno::ui

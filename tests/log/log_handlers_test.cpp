@@ -262,10 +262,23 @@ TEST_F(LogTest, TheOpenFilesFullPathIsShownWhileLogging)
     const QString path = QString::fromStdString(dir.file("VARNO_08122026_10h00.csv"));
     EXPECT_EQ(name->toolTip(), path);
     EXPECT_EQ(window->statusLine->logPath(), path);
+    EXPECT_EQ(window->statusLine->shownLogText(), QStringLiteral("Log : ") + path);
+
+    // A folder too long for the line gives way in its middle; the file's
+    // name stays whole.
+    clickLog();
+    const std::string deep = dir.file(std::string(120, 'd') + "/" + std::string(120, 'e'));
+    std::filesystem::create_directories(deep);
+    window->workingDirectory = deep;
+    clickLog();
     const QString shown = window->statusLine->shownLogText();
-    EXPECT_TRUE(shown.startsWith(QStringLiteral("Log : "))) << shown.toStdString();
-    EXPECT_TRUE(shown.endsWith(QStringLiteral("VARNO_08122026_10h00.csv")) || shown.contains(QChar(0x2026)))
+    EXPECT_EQ(window->statusLine->logPath(), QString::fromStdString(deep + "/VARNO_08122026_10h00.csv"));
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Log : ") + QString::fromStdString(dir.path().substr(0, 4))))
         << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("e/VARNO_08122026_10h00.csv"))) << shown.toStdString();
+    EXPECT_LT(window->statusLine->fontMetrics().horizontalAdvance(shown), window->width());
+    window->workingDirectory = dir.path();
 
     clickLog();
     EXPECT_EQ(name->toolTip(), "");
