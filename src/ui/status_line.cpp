@@ -19,6 +19,7 @@ StatusLine::StatusLine(QWidget* parent) : QStatusBar(parent), m_link(new QLabel(
     for (QLabel* label : {m_link, m_log}) {
         label->setTextFormat(Qt::PlainText);
         label->setTextInteractionFlags(Qt::NoTextInteraction);
+        label->setContentsMargins(2, 0, 3, 0);  // clear of the frames the line draws around them
     }
     m_log->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // The link's text keeps the width it needs; the path takes what is left,
