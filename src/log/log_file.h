@@ -2,11 +2,11 @@
 // The CSV log file on disk. Opened for writing without truncation and held with
 // an exclusive advisory lock, so that a second logger (another VARNO, or any
 // program that locks before writing) is refused. Only a regular file of the
-// name is written to: a symbolic link in its place is refused, never followed,
-// so the lines cannot be steered into another file the user may write. Every line goes to the kernel
-// whole, in one write() in the usual case: there is no buffer of our own to
-// flush, and a line that could be written only in part is cut back, so the
-// file never holds half a line.
+// name is written to: a symbolic link in its place is refused, never
+// followed, so the lines cannot be steered into another file the user may
+// write. Every line goes to the kernel whole, in one write() in the usual
+// case: there is no buffer of our own to flush, and a line that could be
+// written only in part is cut back, so the file never holds half a line.
 //
 // Threads: one thread at a time (the GUI thread).
 
