@@ -8,8 +8,9 @@
 //   whose sizes come from the input itself, and byte by byte through the
 //   single-byte feed;
 // - pending never exceeds the assembler's cap after any byte;
-// - no log line holds a CR or LF except its closing CR LF, and the frame
-//   column holds the frame's bytes;
+// - no log line holds a CR or LF except its closing CR LF, every line has
+//   the column count of its kind as a spreadsheet reads it (fields holding
+//   ';' or '"' are quoted), and the frame column holds the frame's bytes;
 // - the cut fields are the bytes at their positions in the frame;
 // - a frame draws at most its values, only within the limits, and the legend
 //   only ever gains keys the frame named.
@@ -140,22 +141,58 @@ std::size_t countSigns(std::string_view text)
     return n;
 }
 
-// One log line: closed by CR LF, no other line break, the frame column first
-// with the frame's bytes (its line breaks may be blanked), then ';'.
-void checkLine(const std::string& line, std::string_view bracketed)
+// The fields of a CSV line as a spreadsheet reads them: ';' between fields,
+// a field between double quotes may hold ';' and doubled quotes.
+std::vector<std::string> csvFields(std::string_view line)
+{
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+            fields.back().push_back('"');
+            ++i;
+        } else if (c == '"' && (quoted || fields.back().empty())) {
+            quoted = !quoted;
+        } else if (c == ';' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back().push_back(c);
+        }
+    }
+    CHECK(!quoted);
+    return fields;
+}
+
+std::string blankLineBreaks(std::string_view bytes)
+{
+    std::string blanked(bytes);
+    for (char& c : blanked) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    return blanked;
+}
+
+// One log line: closed by CR LF, no other line break, `columns` fields as a
+// spreadsheet reads them, the first one the frame's bytes (its line breaks
+// blanked). A frame without ';' or '"' is written bare, byte for byte.
+std::vector<std::string> checkLine(const std::string& line, std::string_view bracketed, std::size_t columns)
 {
     CHECK(line.size() >= bracketed.size() + 3);
     const std::size_t body = line.size() - 2;
     CHECK(line[body] == '\r' && line[body + 1] == '\n');
     CHECK(std::memchr(line.data(), '\r', body) == nullptr);
     CHECK(std::memchr(line.data(), '\n', body) == nullptr);
-    if (std::memcmp(line.data(), bracketed.data(), bracketed.size()) != 0) {
-        for (std::size_t i = 0; i < bracketed.size(); ++i) {
-            const char c = bracketed[i];
-            CHECK(line[i] == c || ((c == '\r' || c == '\n') && line[i] == ' '));
-        }
+    const std::string blanked = blankLineBreaks(bracketed);
+    std::vector<std::string> fields = csvFields(std::string_view(line).substr(0, body));
+    CHECK(fields.size() == columns);
+    CHECK(fields[0] == blanked);
+    if (bracketed.find_first_of(";\"") == std::string_view::npos) {
+        CHECK(line.compare(0, blanked.size(), blanked) == 0);
+        CHECK(line[bracketed.size()] == ';');
     }
-    CHECK(line[bracketed.size()] == ';');
+    return fields;
 }
 
 // The field at `pos` of `bracketed`, cut at the end of the text.
@@ -229,7 +266,7 @@ void followEvent(const Event& event, std::size_t index, const log::Clock& clock,
 
     const std::string bracketed = decode::bracketFrame(text);
     const std::size_t n = bracketed.size();
-    checkLine(log::rawFrameLine(clock, now, bracketed), bracketed);
+    checkLine(log::rawFrameLine(clock, now, bracketed), bracketed, 4);
 
     const decode::PlotRules rules = rulesFor(index);
     const decode::LegendIds before = state.legend;
@@ -244,7 +281,9 @@ void followEvent(const Event& event, std::size_t index, const log::Clock& clock,
         (void)decode::passesTagFilter(debug.tagId, low, 0xFFFFFF);
         checkPlot(decode::plotDebugFrame(debug, rules, state.legend, decode::kLegendDefaultColours), rules, 2);
         checkLegend(before, state.legend, {debug.key1(), debug.key2()});
-        checkLine(log::debugFrameLine(clock, now, columns, bracketed, debug), bracketed);
+        const auto fields = checkLine(log::debugFrameLine(clock, now, columns, bracketed, debug), bracketed, 10);
+        CHECK(fields[4].empty());
+        CHECK(fields[5] == blankLineBreaks(debug.tagId) + "h");
     } else if (const auto reader = decode::cutReaderFrame(bracketed)) {
         CHECK(signs == 0);
         CHECK(n == 14 || n == 12 || n == 10);
@@ -254,7 +293,9 @@ void followEvent(const Event& event, std::size_t index, const log::Clock& clock,
         CHECK(decode::passesTagFilter(reader->tagId, 0, 0xFFFFFFFF));
         checkPlot(decode::plotReaderFrame(*reader, rules, state.legend, decode::kLegendDefaultColours), rules, 1);
         checkLegend(before, state.legend, {reader->tagId});
-        checkLine(log::readerFrameLine(clock, now, columns, bracketed, *reader), bracketed);
+        const auto fields = checkLine(log::readerFrameLine(clock, now, columns, bracketed, *reader), bracketed, 9);
+        CHECK(fields[4] == blankLineBreaks(reader->readerId) + "h");
+        CHECK(fields[5] == blankLineBreaks(reader->tagId) + "h");
     } else {
         CHECK(signs == 0 && n != 14 && n != 12 && n != 10);
     }

@@ -29,6 +29,7 @@
 #include "ui/frame_posted.h"
 #include "ui/placement.h"
 #include "ui/qt_text.h"
+#include "ui/status_line.h"
 
 // Resources of a static library are registered by hand, from the global namespace.
 static void registerResources()
@@ -91,13 +92,16 @@ CVARNODlg::CVARNODlg(QWidget* parent)
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     registerResources();
-    workingDirectory = log::currentWorkingDirectory();
+    workingDirectory = log::defaultLogDirectory();
     setWindowTitle(QStringLiteral("VARNO - KAVRO Log Graphique v1.1.1"));
     setWindowIcon(QIcon(QStringLiteral(":/varno/varno.png")));
     setFont(dialogFont());
-    setFixedSize(ui::dluToPixelsX(382), ui::dluToPixelsY(307));
 
     buildControls();
+    // The status line lies below the template's area: the window grows by its
+    // height and every control keeps its place.
+    buildStatusLine();
+    setFixedSize(ui::dluToPixelsX(382), ui::dluToPixelsY(307) + statusLine->height());
     connectHandlers();
 
     // The framework's first exchange shows the construction values, then the

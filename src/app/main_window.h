@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -25,6 +26,7 @@
 #include "link/frame_backlog.h"
 #include "link/frame_event.h"
 #include "link/port_combo.h"
+#include "link/link_status.h"
 #include "link/port_list.h"
 #include "link/serial_wnd.h"
 #include "link/tcp_link.h"
@@ -39,11 +41,15 @@ class QLineEdit;
 class QPushButton;
 class QSlider;
 class QTextEdit;
+class QTimer;
 
 namespace varno::chart {
 class COScopeCtrl;
 }
 
+namespace varno::ui {
+class StatusLine;
+}
 
 namespace varno::app {
 
@@ -130,6 +136,19 @@ public:
     // reported by its thread: back to the closed state, so one click reopens.
     void OnLinkLost(const void* link, int error);
 
+    // ---- Status line (app/status_line_handlers.cpp) ----
+    // The connection handlers tell each change of the link's state.
+    void showSerialOpened(const std::string& device, std::uint32_t baudRate);
+    void showTcpConnected();
+    void showLinkClosed();
+    // The link ended by itself (OnLinkLost).
+    void showLinkLost();
+    // The log file's full path, or nothing while not logging: on the status
+    // line and as the tool-tip of the file name field 1011.
+    void showLogPath();
+    // Composes the link's part of the status line now.
+    void refreshStatusLine();
+
     // ---- Tag identifier filter (app/tag_filter_handlers.cpp) ----
     void OnLowChanged();
     void OnHighChanged();
@@ -205,6 +224,11 @@ public:
 
     // The folder that receives the log files, without a trailing '/'.
     std::string workingDirectory;
+    // The link's state and figures, and the line along the bottom that shows them.
+    link::LinkStatus linkStatus;
+    ui::StatusLine* statusLine = nullptr;
+    // The status line's figures are composed at most this often while the link is open.
+    static constexpr int kStatusIntervalMs = 250;
     // Where FillPortList looks for serial ports (tests give a fake tree).
     link::PortRoots portRoots;
     // The clock the log and the day check read (not owned; tests put their own).
@@ -222,6 +246,8 @@ public slots:
 
 private:
     void buildControls();
+    void buildStatusLine();
+    std::int64_t statusNowMs() const;
     void exchange(std::size_t binding, bool fromControls);
     // Marks the read-only field `shown` for the next paint if its member changed.
     void markField(std::size_t shown);
@@ -249,6 +275,7 @@ private:
     QElapsedTimer m_sincePaint;
     bool m_destroyed = false;
     bool m_closing = false;  // the window was asked to close
+    QTimer* m_statusTimer = nullptr;  // runs while the link is open
 
     // Tag identifier filter (app/tag_filter.cpp): the shared bodies of the
     // handlers of "Lo" (true) and "Hi" (false).

@@ -12,6 +12,7 @@ namespace varno::app {
 
 void CVARNODlg::OnFrameEvent(int kind, std::unique_ptr<link::FrameEvent> event)
 {
+    linkStatus.frameReceived(statusNowMs());  // the status line's figures
     CheckLogDay();
     if ((kind != link::FRAME_KIND_READER && kind != link::FRAME_KIND_DEBUG) || event == nullptr)
         return;

@@ -132,6 +132,7 @@ void CVARNODlg::OnBaudSelected()
         serialPort.Close();
     link::pause(100);
     UpdateLinkControls();
+    showLinkClosed();
 }
 
 void CVARNODlg::OnOpenButton()
@@ -156,6 +157,7 @@ void CVARNODlg::OnOpenButton()
         }
         link::pause(100);
         UpdateLinkControls();
+        showLinkClosed();
         return;
     }
 
@@ -198,6 +200,7 @@ void CVARNODlg::OnOpenButton()
     linkOpen = 1;
     UpdateData(false);
     UpdateLinkControls();
+    showSerialOpened(device.toStdString(), baudRate);
 }
 
 void CVARNODlg::OpenTcpLink()
@@ -241,7 +244,7 @@ void CVARNODlg::OpenTcpLink()
     linkOpen = 1;  // the click has pressed the button already
     link::TcpConnection* connection = link.get();
     // The receiving thread's messages: its first after a loss says why, and
-    // once it is dismissed the window returns to the closed state.
+    // the window returns to the closed state as it comes.
     auto lossShown = std::make_shared<bool>(false);  // receiving thread only
     link->start(
         ui::postingSink(this, frameBacklog),
@@ -254,12 +257,13 @@ void CVARNODlg::OpenTcpLink()
                 text = withCause(text, link::tcpLostCause(host, port, lost));
             }
             qCInfo(ui::lcLink).noquote() << "connection:" << text;
-            ui::alert(this, text);
             if (loss)
                 ui::postLinkLost(this, connection, lost);
+            ui::alert(this, text);
         },
         frameBacklog);
     tcpLink = std::move(link);
+    showTcpConnected();
     link::pause(250);
 }
 
@@ -278,6 +282,7 @@ void CVARNODlg::OnLinkLost(const void* link, int error)
         linkOpen = 0;
         UpdateData(false);
         UpdateLinkControls();
+        showLinkLost();
         ui::alert(this, withCause(QString::fromUtf8("Le port série ne répond plus."),
                                   link::serialLostCause(openSerialDevice, error)));
         return;
@@ -289,6 +294,7 @@ void CVARNODlg::OnLinkLost(const void* link, int error)
     linkOpen = 0;
     UpdateData(false);
     UpdateLinkControls();
+    showLinkLost();
 }
 
 void CVARNODlg::StopTcpLinks()

@@ -6,6 +6,7 @@
 
 #include "app/main_window.h"
 #include "log/frame_log.h"
+#include "log/log_file.h"
 #include "log/log_lines.h"
 #include "ui/alerts.h"
 #include "ui/log_categories.h"
@@ -24,6 +25,7 @@ void showLogState(CVARNODlg& window)
 {
     window.UpdateData(false, idc::Log);
     window.UpdateData(false, idc::LogFileName);
+    window.showLogPath();
 }
 
 void closeLogFile(CVARNODlg& window)
@@ -41,9 +43,11 @@ void stopAfterWriteFailure(CVARNODlg& window)
 {
     qCInfo(ui::lcLog).noquote() << "cannot write to" << QString::fromStdString(window.logFilePath) << ":"
                                 << ui::errnoText(window.logFile.lastErrno());
+    const std::string message = log::failureMessage(log::kWriteFailedText, window.logFilePath,
+                                                    window.logFile.lastResult(), window.logFile.lastErrno());
     closeLogFile(window);
     showLogState(window);
-    ui::alert(&window, QString::fromUtf8("Impossible d'écrire dans le fichier Log"), kLogCaption, ui::AlertIcon::None);
+    ui::alert(&window, QString::fromStdString(message), kLogCaption, ui::AlertIcon::None);
 }
 
 // Steps the time state, then writes the caller's line (or the raw line in raw
@@ -78,6 +82,7 @@ void CVARNODlg::OnLogButton()
         OpenLogFile();
     }
     UpdateData(false);
+    showLogPath();
 }
 
 void CVARNODlg::OpenLogFile()
@@ -92,7 +97,10 @@ void CVARNODlg::OpenLogFile()
         loggingOn = 0;
         logFileNameField.clear();
         showLogState(*this);
-        ui::alert(this, QStringLiteral("Impossible d'ouvrir le fichier Log"), kLogCaption, ui::AlertIcon::None);
+        ui::alert(this,
+                  QString::fromStdString(log::failureMessage(log::kOpenFailedText, logFilePath, logFile.lastResult(),
+                                                             logFile.lastErrno())),
+                  kLogCaption, ui::AlertIcon::None);
         return;
     }
     if (logFile.append(log::kLogHeader) != log::LogResult::Ok) {

@@ -40,18 +40,38 @@ void appendLowByte(std::string& out, std::int32_t value)
     appendInt(out, static_cast<std::uint8_t>(value));
 }
 
-// Bytes from the stream, copied as they are except CR and LF, which become
-// spaces: a line break received inside a frame would otherwise cut its line in
-// two, and the file would hold lines that are no frame. The byte count is kept,
-// so the fields still sit at their positions in the frame column.
-void appendStreamBytes(std::string& out, std::string_view bytes)
+// A field of bytes from the stream followed by `suffix`, copied as they are
+// except:
+// - CR and LF become spaces: a line break received inside a frame would
+//   otherwise cut its line in two, and the file would hold lines that are no
+//   frame. The byte count is kept, so the fields still sit at their positions
+//   in the frame column;
+// - a field holding ';' or '"' is written between double quotes with its
+//   quotes doubled, as spreadsheets read CSV, so that it stays one column.
+//   Fields without them are written bare, as they always were.
+void appendStreamField(std::string& out, std::string_view bytes, std::string_view suffix = {})
 {
-    const std::size_t from = out.size();
-    out.append(bytes);
-    for (std::size_t i = from; i < out.size(); ++i) {
-        if (out[i] == '\r' || out[i] == '\n')
-            out[i] = ' ';
+    if (bytes.find_first_of(";\"") == std::string_view::npos) {
+        const std::size_t from = out.size();
+        out.append(bytes);
+        for (std::size_t i = from; i < out.size(); ++i) {
+            if (out[i] == '\r' || out[i] == '\n')
+                out[i] = ' ';
+        }
+        out.append(suffix);
+        return;
     }
+    out.push_back('"');
+    for (const char c : bytes) {
+        if (c == '\r' || c == '\n')
+            out.push_back(' ');
+        else if (c == '"')
+            out.append("\"\"");
+        else
+            out.push_back(c);
+    }
+    out.append(suffix);
+    out.push_back('"');
 }
 
 // The columns every line starts with: frame;date;time;0.mmm
@@ -60,7 +80,7 @@ std::string lineStart(std::string_view frame, std::string_view dateTime, std::ui
 {
     std::string line;
     line.reserve(frame.size() + dateTime.size() + 8 + more);
-    appendStreamBytes(line, frame);
+    appendStreamField(line, frame);
     line.push_back(';');
     line.append(dateTime);
     line.append(";0.");
@@ -71,8 +91,8 @@ std::string lineStart(std::string_view frame, std::string_view dateTime, std::ui
 // The columns reader and debug lines share: tag, t, dt and P1.
 void appendTagTimesAndP1(std::string& line, std::string_view tagId, const TimeColumns& times, std::int32_t p1)
 {
-    appendStreamBytes(line, tagId);
-    line.append("h;");
+    appendStreamField(line, tagId, "h");
+    line.push_back(';');
     appendElapsed(line, times.t);
     line.push_back(';');
     appendElapsed(line, times.dt);
@@ -120,8 +140,8 @@ std::string readerLine(std::string_view frame, std::string_view dateTime, std::u
 {
     std::string line = lineStart(frame, dateTime, millis, readerId.size() + tagId.size() + 40);
     line.push_back(';');
-    appendStreamBytes(line, readerId);
-    line.append("h;");
+    appendStreamField(line, readerId, "h");
+    line.push_back(';');
     appendTagTimesAndP1(line, tagId, times, p1);
     line.append("\r\n");
     return line;

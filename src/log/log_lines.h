@@ -2,7 +2,8 @@
 // What goes into the CSV log: the file's name, its header, the three kinds of
 // line and the t and dt columns. Pure functions over bytes; frame texts are
 // copied as they are, never read as a format, except that a CR or LF received
-// in a frame is written as a space: one line of the file is one frame.
+// in a frame is written as a space (one line of the file is one frame), and
+// that a field holding ';' or '"' is quoted (one column is one field).
 
 #include <cstdint>
 #include <string>
@@ -52,7 +53,9 @@ TimeColumns stepFrameTimes(std::int64_t& firstTime, std::uint16_t& firstMillis, 
 
 // The three lines, each ended by CR LF and holding no other CR or LF: the
 // CR and LF of the frame, the reader identifier and the tag identifier are
-// written as spaces. `dateTime` is kDateTimeFormat of the frame's second,
+// written as spaces. Those three fields, when they hold ';' or '"', are
+// written between double quotes with their quotes doubled
+// ("[5A0A;""2CABCD]"); the suffix 'h' of the identifiers goes inside. `dateTime` is kDateTimeFormat of the frame's second,
 // `millis` its millisecond. P1 and P2 are printed as their low byte, unsigned.
 std::string readerLine(std::string_view frame, std::string_view dateTime, std::uint16_t millis,
                        std::string_view readerId, std::string_view tagId, const TimeColumns& times,

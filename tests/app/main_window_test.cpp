@@ -22,6 +22,7 @@
 #include "link/frame_event.h"
 #include "support/window_fixture.h"
 #include "ui/qt_text.h"
+#include "ui/status_line.h"
 
 namespace varno::testing {
 namespace {
@@ -35,8 +36,17 @@ class MainWindowTest : public WindowTest {};
 TEST_F(MainWindowTest, WindowHasTheTemplateTitleAndSize)
 {
     EXPECT_EQ(window->windowTitle(), QStringLiteral("VARNO - KAVRO Log Graphique v1.1.1"));
-    EXPECT_EQ(window->size(), QSize(573, 499));
+    // The template's 573 × 499 pixels, and the status line below them.
+    const QRect line = window->statusLine->geometry();
+    EXPECT_EQ(line, QRect(0, 499, 573, line.height()));
+    EXPECT_GE(line.height(), window->fontMetrics().height());
+    EXPECT_EQ(window->size(), QSize(573, 499 + line.height()));
     EXPECT_EQ(window->minimumSize(), window->maximumSize());
+    for (const auto& t : app::windowTemplate()) {
+        if (t.id != -1) {
+            EXPECT_LE(window->control(t.id)->geometry().bottom(), 498) << t.id;
+        }
+    }
     EXPECT_FALSE(window->windowIcon().isNull());
 }
 

@@ -176,6 +176,7 @@ class Session:
         self.dir = tempfile.mkdtemp(prefix="varno-e2e-")
         self.workdir = os.path.join(self.dir, "cwd")  # VARNO's working directory: nothing else in it
         os.mkdir(self.workdir)
+        self.logdir = self.workdir  # where the log files appear: the working directory unless --log-dir says
         self.processes = {}
         self.display = None
         self.varno = None
@@ -322,13 +323,13 @@ class Session:
 
         return self.wait_for(ready, 30, f"{name} to be ready")
 
-    def start_varno(self):
+    def start_varno(self, options=()):
         env = self.x_env()
         env["QT_QPA_PLATFORM"] = "xcb"
         runtime = os.path.join(self.dir, "runtime")
         os.mkdir(runtime, 0o700)
         env["XDG_RUNTIME_DIR"] = runtime
-        self.varno = self._start("varno", [self.varno_path], env=env, cwd=self.workdir)
+        self.varno = self._start("varno", [self.varno_path] + [str(o) for o in options], env=env, cwd=self.workdir)
         return self.varno
 
     # ---- the display ----
@@ -400,7 +401,7 @@ class Session:
         self.wait_window_gone(TCP_TITLE)
 
     def log_files(self):
-        return sorted(glob.glob(os.path.join(self.workdir, "VARNO_*.csv")))
+        return sorted(glob.glob(os.path.join(self.logdir, "VARNO_*.csv")))
 
     def start_logging(self, main):
         """Presses "Enregister" and returns the log file that appears, once its header is in."""

@@ -3,22 +3,24 @@
 streams from the reader simulator, over TCP/IP and over a pseudo-terminal,
 and logs them.
 
-Clicks the port list to "TCP/IP", types the simulator's address and port into
-the settings dialog, presses "Enregister" then "Ouvrir" and lets the frames
-flow. The simulator then leaves: VARNO says so, the operator dismisses the
-message and one click on "Ouvrir" reconnects to the simulator that took its
-place. A second click closes the link; the operator types the path of a
-simulated serial port into the port list and opens it. Escape must not end
-the program; the window is captured and closed with its close box. Then the
-log file that appeared in VARNO's working directory must hold the header and
-every frame the simulators recorded, in order, each with the field count of
-its kind, and the chart must show dots of several tags.
+Starts VARNO with --log-dir, clicks the port list to "TCP/IP", types the
+simulator's address and port into the settings dialog, presses "Enregister"
+then "Ouvrir" and lets the frames flow. The simulator then leaves: VARNO says
+so, the operator dismisses the message and one click on "Ouvrir" reconnects to
+the simulator that took its place. A second click closes the link; the
+operator types the path of a simulated serial port into the port list and
+opens it. Escape must not end the program; the window is captured and closed
+with its close box. Then the log file that appeared in the folder named by
+--log-dir (and nowhere else) must hold the header and every frame the
+simulators recorded, in order, each with the field count of its kind, and the
+chart must show dots of several tags.
 
 Usage: operator_session.py --varno PATH --sim PATH --source DIR [--screenshot PNG]
 The screenshot is also written where VARNO_E2E_SCREENSHOT says, if set.
 """
 
 import argparse
+import csv
 import os
 import re
 import sys
@@ -69,7 +71,8 @@ def check_log(path, frames):
     for n, (line, (kind, text)) in enumerate(zip(body, frames), start=2):
         if b"\n" in line or b"\r" in line:
             raise desktop.Failure(f"line {n}: stray line break in {line!r}")
-        fields = line.split(b";")
+        # As a spreadsheet reads it: a field holding ';' or '"' is quoted.
+        fields = [f.encode("latin-1") for f in next(csv.reader([line.decode("latin-1")], delimiter=";"))]
         expected = b"[" + text.encode("ascii") + b"]"
         if fields[0] != expected:
             raise desktop.Failure(f"line {n}: {fields[0]!r} where the simulator sent {expected!r}")
@@ -114,7 +117,9 @@ def main():
         s.start_display()
         # The first simulator leaves once its frames are taken: a lost link.
         port = s.start_sim(["--count", counts[0], "--record", records[0], "--noise", 5, "--seed", 8] + pace)
-        s.start_varno()
+        s.logdir = os.path.join(s.dir, "logs")
+        os.mkdir(s.logdir)
+        s.start_varno(["--log-dir", s.logdir])
         main_window = s.find_window(desktop.MAIN_TITLE)
         print(f"e2e: VARNO on display {s.display}, simulator on 127.0.0.1:{port}", flush=True)
 
@@ -175,9 +180,11 @@ def main():
         if status != 0:
             raise desktop.Failure(f"the pseudo-terminal's varno-sim ended with status {status}")
 
-        files = os.listdir(s.workdir)
+        files = os.listdir(s.logdir)
         if len(files) != 1 or not desktop.LOG_NAME.fullmatch(files[0]):
-            raise desktop.Failure(f"the working directory holds {files}, not one log file")
+            raise desktop.Failure(f"the log folder holds {files}, not one log file")
+        if os.listdir(s.workdir):
+            raise desktop.Failure(f"the working directory holds {os.listdir(s.workdir)}: the log went elsewhere")
         frames = []
         for record, count in zip(records, counts):
             recorded = recorded_frames(record)

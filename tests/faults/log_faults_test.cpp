@@ -48,6 +48,7 @@ private:
 struct LogFault {
     const char* name;
     enum Kind { DiskFull, FileSizeLimit, Unwritable, Locked } kind;
+    const char* reason;  // the message's second line, after the file's path
 };
 
 void PrintTo(const LogFault& f, std::ostream* os)
@@ -134,9 +135,11 @@ TEST_P(LogFaultTest, OneMessageLoggingOffWholeLinesOnlyAndDecodingGoesOn)
     figure(prefix + "frames decoded after the fault", decodedAfter);
 
     EXPECT_EQ(timedAlerts.shown.size(), 1u);
-    EXPECT_EQ(message, QString::fromUtf8(fault.kind == LogFault::Unwritable || fault.kind == LogFault::Locked
-                                             ? "Impossible d'ouvrir le fichier Log"
-                                             : "Impossible d'écrire dans le fichier Log"));
+    const bool atOpening = fault.kind == LogFault::Unwritable || fault.kind == LogFault::Locked;
+    EXPECT_EQ(message, QString::fromUtf8(atOpening ? "Impossible d'ouvrir le fichier Log\n"
+                                                   : "Impossible d'écrire dans le fichier Log\n")
+                           + QString::fromStdString((atOpening ? nextDayFile : path) + " : ")
+                           + QString::fromUtf8(fault.reason));
     EXPECT_TRUE(loggingOff);
     EXPECT_TRUE(log.tail.empty());
     EXPECT_EQ(logged.outOfOrder, 0u);
@@ -150,10 +153,11 @@ TEST_P(LogFaultTest, OneMessageLoggingOffWholeLinesOnlyAndDecodingGoesOn)
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, LogFaultTest,
-                         ::testing::Values(LogFault{"disk full", LogFault::DiskFull},
-                                           LogFault{"file size limit", LogFault::FileSizeLimit},
-                                           LogFault{"unwritable folder", LogFault::Unwritable},
-                                           LogFault{"locked file", LogFault::Locked}),
+                         ::testing::Values(LogFault{"disk full", LogFault::DiskFull, "aucun espace libre sur le disque"},
+                                           LogFault{"file size limit", LogFault::FileSizeLimit,
+                                                    "taille de fichier maximale atteinte"},
+                                           LogFault{"unwritable folder", LogFault::Unwritable, "permission refusée"},
+                                           LogFault{"locked file", LogFault::Locked, "utilisé par un autre programme"}),
                          [](const auto& info) {
                              std::string name = info.param.name;
                              std::replace(name.begin(), name.end(), ' ', '_');

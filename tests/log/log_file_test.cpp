@@ -93,21 +93,34 @@ TEST(LogFile, OpeningFailuresBecomeResults)
     TempDir dir;
     std::filesystem::create_directory(dir.file("a directory"));
     ASSERT_EQ(::mkfifo(dir.file("a fifo").c_str(), 0666), 0);
+    writeBytes(dir.file("target"), "kept\n");
+    ASSERT_EQ(::symlink(dir.file("target").c_str(), dir.file("a link").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.file("never created").c_str(), dir.file("a dangling link").c_str()), 0);
     struct Case {
         std::string path;
         LogResult expected;
+        int error;
     };
     const Case cases[] = {
-        {dir.file("missing/log.csv"), LogResult::NotFound},
-        {dir.file("a directory"), LogResult::NotRegular},
+        {dir.file("missing/log.csv"), LogResult::NotFound, ENOENT},
+        {dir.file("a directory"), LogResult::NotRegular, EISDIR},
         // Without a reader a FIFO would block the opening for ever.
-        {dir.file("a fifo"), LogResult::NotRegular},
+        {dir.file("a fifo"), LogResult::NotRegular, ENXIO},
+        // A link is never followed, whether its target exists or not.
+        {dir.file("a link"), LogResult::NotRegular, ELOOP},
+        {dir.file("a dangling link"), LogResult::NotRegular, ELOOP},
+        // A device opens, but is no log file.
+        {"/dev/null", LogResult::NotRegular, 0},
     };
     for (const Case& c : cases) {
         LogFile file;
         EXPECT_EQ(file.open(c.path), c.expected) << c.path;
+        EXPECT_EQ(file.lastResult(), c.expected) << c.path;
+        EXPECT_EQ(file.lastErrno(), c.error) << c.path;
         EXPECT_FALSE(file.isOpen());
     }
+    EXPECT_EQ(readBytes(dir.file("target")), "kept\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("never created")));
 
     // A directory nobody may write into, root included.
     std::filesystem::create_directory(dir.file("read-only"));
@@ -184,6 +197,37 @@ TEST(LogFile, ALineCutByAFullDiskIsTakenBack)
     EXPECT_EQ(readBytes(path), expected);
     EXPECT_EQ(file.append(line(96, 'c')), LogResult::Ok);
     EXPECT_EQ(readBytes(path), expected + line(96, 'c'));
+}
+
+// The second line of the operator's message: the full path and why, the
+// errno's phrase or, for failures without an errno, their own.
+TEST(LogFile, FailureMessagesNameTheFileAndTheReason)
+{
+    const struct {
+        std::string_view what;
+        LogResult result;
+        int error;
+        const char* expected;
+    } cases[] = {
+        {kOpenFailedText, LogResult::NotAllowed, EACCES,
+         "Impossible d'ouvrir le fichier Log\n/home/op/VARNO_08122026_10h00.csv : permission refusée"},
+        {kOpenFailedText, LogResult::NotRegular, ELOOP,
+         "Impossible d'ouvrir le fichier Log\n/home/op/VARNO_08122026_10h00.csv : c'est un lien symbolique"},
+        {kOpenFailedText, LogResult::NotRegular, ENXIO,
+         "Impossible d'ouvrir le fichier Log\n/home/op/VARNO_08122026_10h00.csv : ce n'est pas un fichier ordinaire"},
+        {kOpenFailedText, LogResult::NotRegular, 0,
+         "Impossible d'ouvrir le fichier Log\n/home/op/VARNO_08122026_10h00.csv : ce n'est pas un fichier ordinaire"},
+        {kOpenFailedText, LogResult::Locked, EWOULDBLOCK,
+         "Impossible d'ouvrir le fichier Log\n/home/op/VARNO_08122026_10h00.csv : utilisé par un autre programme"},
+        {kWriteFailedText, LogResult::NoSpace, ENOSPC,
+         "Impossible d'écrire dans le fichier Log\n/home/op/VARNO_08122026_10h00.csv : aucun espace libre sur le disque"},
+        {kWriteFailedText, LogResult::Removed, 0,
+         "Impossible d'écrire dans le fichier Log\n/home/op/VARNO_08122026_10h00.csv : le fichier a été supprimé"},
+        {kWriteFailedText, LogResult::IoError, EXDEV,
+         "Impossible d'écrire dans le fichier Log\n/home/op/VARNO_08122026_10h00.csv : erreur système 18"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(failureMessage(c.what, "/home/op/VARNO_08122026_10h00.csv", c.result, c.error), c.expected);
 }
 
 }  // namespace

@@ -9,11 +9,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <filesystem>
 #include <memory>
@@ -26,6 +28,7 @@
 #include "support/temp_dir.h"
 #include "support/test_clock.h"
 #include "support/window_fixture.h"
+#include "ui/status_line.h"
 
 namespace varno::testing {
 namespace {
@@ -79,10 +82,12 @@ protected:
         EXPECT_EQ(fieldText(idc::LogFileName), "");
     }
 
-    void expectOneLogAlert(const char* text)
+    // One box: its first line `what`, then the file's full path and `reason`.
+    void expectOneLogAlert(const char* what, const std::string& path, const char* reason)
     {
         ASSERT_EQ(alerts.shown.size(), 1U);
-        EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(text));
+        EXPECT_EQ(alerts.shown[0].text, QString::fromUtf8(what) + '\n' + QString::fromStdString(path)
+                                            + QStringLiteral(" : ") + QString::fromUtf8(reason));
         EXPECT_EQ(alerts.shown[0].caption, QStringLiteral("KAVRO Log Master"));
         EXPECT_EQ(alerts.shown[0].icon, ui::AlertIcon::None);
     }
@@ -125,6 +130,13 @@ TEST_F(LogTest, ASessionWritesTheHandWrittenFileByteForByte)
     EXPECT_EQ(fieldText(idc::LogFileName), "VARNO_08122026_10h00.csv");
     frameAt(10, 0, 50, 0, FRAME_KIND_READER, "5A0A1B2CABCD");  // t and dt run on across the stop
 
+    // Fields holding ';' or '"' are quoted, so every line keeps its columns.
+    frameAt(10, 0, 51, 0, FRAME_KIND_READER, "5A0A;\"2CABCD");
+    frameAt(10, 0, 52, 500, FRAME_KIND_DEBUG, "5A 3C +1E 0A;\"2C");
+    window->rawTextButton->setChecked(true);
+    frameAt(10, 0, 53, 0, FRAME_KIND_READER, "x;\"y");
+    window->rawTextButton->setChecked(false);
+
     EXPECT_TRUE(alerts.shown.empty());
     const std::string golden = readBytes(VARNO_LOG_TEST_DATA "/VARNO_08122026_10h00.csv");
     ASSERT_FALSE(golden.empty());
@@ -148,6 +160,172 @@ TEST_F(LogTest, FramesHoldingLineBreaksTakeOneLineEach)
                         "[816  A7 A8 -01 E];08/12/2026;10:00:00;0.200;; -01 Eh;0.100;0.100;129;0\r\n"
                         "[0A1B2 ];08/12/2026;10:00:00;0.300\r\n");
     EXPECT_TRUE(alerts.shown.empty());
+}
+
+// The fields of one CSV line as a spreadsheet reads them: ';' between fields,
+// a field between double quotes may hold ';' and doubled quotes.
+std::vector<std::string> csvFields(const std::string& line)
+{
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+            fields.back().push_back('"');
+            ++i;
+        } else if (c == '"' && (quoted || fields.back().empty())) {
+            quoted = !quoted;
+        } else if (c == ';' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back().push_back(c);
+        }
+    }
+    return fields;
+}
+
+// RecordFrame with fields holding ';' and '"': quoted, their quotes doubled,
+// CR and LF still spaces; every line keeps the column count of its kind.
+TEST_F(LogTest, FieldsHoldingSemicolonsOrQuotesAreQuotedAndKeepTheirColumn)
+{
+    struct Case {
+        const char* what;
+        enum { Reader, Debug, Raw } kind;
+        std::string frame;  // bracketed
+        std::string readerId, tagId;
+        std::string line;   // after the time columns were cut out, see below
+    };
+    const Case cases[] = {
+        {"plain reader frame", Case::Reader, "[5A0A1B2CABCD]", "ABCD", "0A1B2C",
+         "[5A0A1B2CABCD];08/12/2026;10:00:00;0.100;ABCDh;0A1B2Ch;"},
+        {"semicolon in the frame and the tag", Case::Reader, "[5A0A;B2CABCD]", "ABCD", "0A;B2C",
+         "\"[5A0A;B2CABCD]\";08/12/2026;10:00:00;0.100;ABCDh;\"0A;B2Ch\";"},
+        {"quote in the frame and the reader", Case::Reader, "[5A0A1B2CAB\"D]", "AB\"D", "0A1B2C",
+         "\"[5A0A1B2CAB\"\"D]\";08/12/2026;10:00:00;0.100;\"AB\"\"Dh\";0A1B2Ch;"},
+        {"a field that is only a quote", Case::Reader, "[5A0A1B2CAB\"]", "\"", "0A1B2C",
+         "\"[5A0A1B2CAB\"\"]\";08/12/2026;10:00:00;0.100;\"\"\"h\";0A1B2Ch;"},
+        {"line break and semicolon", Case::Reader, "[5A0A;\r\n2CABCD]", "ABCD", "0A;\r\n2C",
+         "\"[5A0A;  2CABCD]\";08/12/2026;10:00:00;0.100;ABCDh;\"0A;  2Ch\";"},
+        {"debug frame with both", Case::Debug, "[5A 3C +1E \";;\"2C]", "", "\";;\"2C",
+         "\"[5A 3C +1E \"\";;\"\"2C]\";08/12/2026;10:00:00;0.100;;\"\"\";;\"\"2Ch\";"},
+        {"raw line with a semicolon", Case::Raw, "[a;b]", "", "", "\"[a;b]\";08/12/2026;10:00:00;0.100"},
+        {"raw line with quotes only", Case::Raw, "[\"\"]", "", "", "\"[\"\"\"\"]\";08/12/2026;10:00:00;0.100"},
+        {"raw line without either", Case::Raw, "[a,b 'c']", "", "", "[a,b 'c'];08/12/2026;10:00:00;0.100"},
+    };
+    clickLog();
+    clock.set(2026, 12, 8, 10, 0, 0, 100);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::size_t before = readBytes(window->logFilePath).size();
+        window->rawTextButton->setChecked(c.kind == Case::Raw);
+        if (c.kind == Case::Debug)
+            window->RecordFrame(c.frame, decode::DebugFields{"5A", 90, "3C", 60, "+1E", c.tagId});
+        else
+            window->RecordFrame(c.frame, decode::ReaderFields{"5A", 90, c.tagId, c.readerId});
+        std::string line = readBytes(window->logFilePath).substr(before);
+        ASSERT_EQ(line.substr(line.size() - 2), "\r\n");
+        line.resize(line.size() - 2);
+        EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+        const std::vector<std::string> fields = csvFields(line);
+        // Reader lines have nine columns, debug lines ten, raw lines four.
+        const std::size_t columns = c.kind == Case::Reader ? 9 : c.kind == Case::Debug ? 10 : 4;
+        ASSERT_EQ(fields.size(), columns) << line;
+        std::string frameColumn = c.frame;
+        std::replace(frameColumn.begin(), frameColumn.end(), '\r', ' ');
+        std::replace(frameColumn.begin(), frameColumn.end(), '\n', ' ');
+        EXPECT_EQ(fields[0], frameColumn);
+        if (c.kind == Case::Raw) {
+            EXPECT_EQ(line, c.line);
+            continue;
+        }
+        std::string tagColumn = c.tagId + "h";
+        std::replace(tagColumn.begin(), tagColumn.end(), '\r', ' ');
+        std::replace(tagColumn.begin(), tagColumn.end(), '\n', ' ');
+        EXPECT_EQ(fields[5], tagColumn);
+        EXPECT_EQ(fields[4], c.kind == Case::Reader ? c.readerId + "h" : "");
+        EXPECT_EQ(fields[8], "90");
+        // Everything up to the t column, byte for byte.
+        EXPECT_EQ(line.substr(0, c.line.size()), c.line);
+    }
+    window->rawTextButton->setChecked(false);
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+// Where the log goes is shown while logging: the full path in the tool-tip of
+// the file name field and on the status line.
+TEST_F(LogTest, TheOpenFilesFullPathIsShownWhileLogging)
+{
+    QLineEdit* name = window->edit(idc::LogFileName);
+    EXPECT_EQ(name->toolTip(), "");
+    EXPECT_EQ(window->statusLine->logPath(), "");
+
+    clickLog();
+    const QString path = QString::fromStdString(dir.file("VARNO_08122026_10h00.csv"));
+    EXPECT_EQ(name->toolTip(), path);
+    EXPECT_EQ(window->statusLine->logPath(), path);
+    EXPECT_EQ(window->statusLine->shownLogText(), QStringLiteral("Log : ") + path);
+
+    // A folder too long for the line gives way in its middle; the file's
+    // name stays whole.
+    clickLog();
+    const std::string deep = dir.file(std::string(120, 'd') + "/" + std::string(120, 'e'));
+    std::filesystem::create_directories(deep);
+    window->workingDirectory = deep;
+    clickLog();
+    const QString shown = window->statusLine->shownLogText();
+    EXPECT_EQ(window->statusLine->logPath(), QString::fromStdString(deep + "/VARNO_08122026_10h00.csv"));
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("Log : ") + QString::fromStdString(dir.path().substr(0, 4))))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("e/VARNO_08122026_10h00.csv"))) << shown.toStdString();
+    EXPECT_LT(window->statusLine->fontMetrics().horizontalAdvance(shown), window->width());
+    window->workingDirectory = dir.path();
+
+    clickLog();
+    EXPECT_EQ(name->toolTip(), "");
+    EXPECT_EQ(window->statusLine->logPath(), "");
+    EXPECT_EQ(window->statusLine->shownLogText(), "");
+
+    // A renewal shows the new file; a failed one shows none.
+    clock.set(2026, 12, 8, 23, 59, 0);
+    clickLog();
+    clock.set(2026, 12, 9, 0, 0, 1);
+    postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
+    EXPECT_EQ(name->toolTip(), QString::fromStdString(dir.file("VARNO_09122026_00h00.csv")));
+    EXPECT_EQ(window->statusLine->logPath(), name->toolTip());
+    window->workingDirectory = dir.file("gone");
+    clock.set(2026, 12, 10, 0, 0, 1);
+    postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
+    EXPECT_EQ(alerts.shown.size(), 1U);
+    EXPECT_EQ(name->toolTip(), "");
+    EXPECT_EQ(window->statusLine->logPath(), "");
+}
+
+// Started from a desktop menu, a program's directory is often "/": the log
+// goes to the home folder instead, and the status line says where.
+TEST_F(LogTest, StartedInTheRootTheWindowLogsIntoTheHomeFolder)
+{
+    const std::string home = dir.file("home");
+    std::filesystem::create_directory(home);
+    const std::filesystem::path before = std::filesystem::current_path();
+    const char* savedHome = std::getenv("HOME");
+    const std::string previousHome = savedHome != nullptr ? savedHome : "";
+    ::setenv("HOME", home.c_str(), 1);
+    std::filesystem::current_path("/");
+    auto started = std::make_unique<app::CVARNODlg>();
+    std::filesystem::current_path(before);
+    if (savedHome != nullptr)
+        ::setenv("HOME", previousHome.c_str(), 1);
+    else
+        ::unsetenv("HOME");
+
+    EXPECT_EQ(started->workingDirectory, home);
+    started->clock = &clock;
+    started->button(idc::Log)->click();
+    EXPECT_TRUE(alerts.shown.empty());
+    EXPECT_EQ(readBytes(home + "/VARNO_08122026_10h00.csv"), kHeader);
+    EXPECT_EQ(started->edit(idc::LogFileName)->toolTip(), QString::fromStdString(home + "/VARNO_08122026_10h00.csv"));
+    EXPECT_EQ(started->statusLine->logPath(), started->edit(idc::LogFileName)->toolTip());
 }
 
 TEST_F(LogTest, TimeOfDayAndMillisecondsComeFromOneReading)
@@ -207,7 +385,8 @@ TEST_F(LogTest, ARenewalThatCannotOpenLeavesLoggingOff)
     clock.set(2026, 12, 9, 0, 0, 1);
     postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
 
-    expectOneLogAlert("Impossible d'ouvrir le fichier Log");
+    expectOneLogAlert("Impossible d'ouvrir le fichier Log", dir.file("gone/VARNO_09122026_00h00.csv"),
+                      "fichier ou périphérique introuvable");
     expectLoggingOff();
     EXPECT_EQ(fieldText(idc::Frame), "[5A0A1B2CABCD]");
     EXPECT_EQ(readBytes(dir.file("VARNO_08122026_23h59.csv")), kHeader);
@@ -228,11 +407,13 @@ TEST_F(LogTest, AFileThatCannotBeOpenedLeavesLoggingOff)
     struct Case {
         const char* what;
         std::string directory;
+        const char* reason;
     };
-    std::vector<Case> cases = {{"missing directory", dir.file("missing")}, {"locked file", dir.path()}};
+    std::vector<Case> cases = {{"missing directory", dir.file("missing"), "fichier ou périphérique introuvable"},
+                               {"locked file", dir.path(), "utilisé par un autre programme"}};
     // A directory that even root cannot write into needs a mount.
     if (mounted)
-        cases.push_back({"read-only directory", dir.file("read-only")});
+        cases.push_back({"read-only directory", dir.file("read-only"), "système de fichiers en lecture seule"});
     else
         std::printf("cannot mount a tmpfs here (not root?): the read-only directory is not tried\n");
 
@@ -246,7 +427,7 @@ TEST_F(LogTest, AFileThatCannotBeOpenedLeavesLoggingOff)
         alerts.shown.clear();
         window->workingDirectory = c.directory;
         clickLog();
-        expectOneLogAlert("Impossible d'ouvrir le fichier Log");
+        expectOneLogAlert("Impossible d'ouvrir le fichier Log", c.directory + "/" + name, c.reason);
         expectLoggingOff();
         postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
         EXPECT_EQ(fieldText(idc::P1), "90");
@@ -282,9 +463,48 @@ TEST_F(LogTest, AnOpenFailureIsReportedOnTheLogCategoryWhenItIsOn)
     EXPECT_TRUE(messages[0].contains(QStringLiteral("errno %1").arg(ENOENT))) << messages[0].toStdString();
 }
 
+// A name taken by anything but a regular file is refused: a symbolic link
+// planted in the log's folder must not steer the frames into its target.
+TEST_F(LogTest, ANameThatIsNoRegularFileIsRefusedAndNothingIsWritten)
+{
+    const std::string name = "VARNO_08122026_10h00.csv";
+    writeBytes(dir.file("target.txt"), "the user's own file\n");
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& path)> make;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"symbolic link to a file", [&](const std::string& path) { ::symlink(dir.file("target.txt").c_str(), path.c_str()); },
+         "c'est un lien symbolique"},
+        {"dangling symbolic link", [&](const std::string& path) { ::symlink(dir.file("created.txt").c_str(), path.c_str()); },
+         "c'est un lien symbolique"},
+        {"directory", [](const std::string& path) { std::filesystem::create_directory(path); }, "c'est un dossier"},
+        {"FIFO", [](const std::string& path) { ::mkfifo(path.c_str(), 0666); }, "ce n'est pas un fichier ordinaire"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string folder = dir.file("case" + std::to_string(n++));
+        std::filesystem::create_directory(folder);
+        c.make(folder + "/" + name);
+        alerts.shown.clear();
+        window->workingDirectory = folder;
+        clickLog();
+        expectOneLogAlert("Impossible d'ouvrir le fichier Log", folder + "/" + name, c.reason);
+        expectLoggingOff();
+        postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
+        EXPECT_EQ(fieldText(idc::P1), "90");
+    }
+    EXPECT_EQ(readBytes(dir.file("target.txt")), "the user's own file\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("created.txt")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("case0/" + name)));
+}
+
 struct WriteFault {
     const char* name;
     enum { FileSizeLimit, FullDisk, RemovedFile } kind;
+    const char* reason;
 };
 
 void PrintTo(const WriteFault& fault, std::ostream* os)
@@ -328,7 +548,7 @@ TEST_P(LogWriteFaultTest, StopsLoggingAndKeepsOnlyWholeLines)
         clock.set(2026, 12, 8, 10, 0, 1, i);
         postFrame(FRAME_KIND_READER, text);
     }
-    expectOneLogAlert("Impossible d'écrire dans le fichier Log");
+    expectOneLogAlert("Impossible d'écrire dans le fichier Log", path, fault.reason);
     expectLoggingOff();
 
     if (fault.kind != WriteFault::RemovedFile) {
@@ -363,9 +583,12 @@ TEST_P(LogWriteFaultTest, StopsLoggingAndKeepsOnlyWholeLines)
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, LogWriteFaultTest,
-                         ::testing::Values(WriteFault{"FileSizeLimit", WriteFault::FileSizeLimit},
-                                           WriteFault{"FullDisk", WriteFault::FullDisk},
-                                           WriteFault{"RemovedFile", WriteFault::RemovedFile}),
+                         ::testing::Values(WriteFault{"FileSizeLimit", WriteFault::FileSizeLimit,
+                                                      "taille de fichier maximale atteinte"},
+                                           WriteFault{"FullDisk", WriteFault::FullDisk,
+                                                      "aucun espace libre sur le disque"},
+                                           WriteFault{"RemovedFile", WriteFault::RemovedFile,
+                                                      "le fichier a été supprimé"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LogTest, AHeaderThatCannotBeWrittenIsAWriteFailure)
@@ -377,7 +600,8 @@ TEST_F(LogTest, AHeaderThatCannotBeWrittenIsAWriteFailure)
     writeBytes(dir.file("small/VARNO_08122026_10h00.csv"), std::string(4050, 'x'));
     window->workingDirectory = dir.file("small");
     clickLog();
-    expectOneLogAlert("Impossible d'écrire dans le fichier Log");
+    expectOneLogAlert("Impossible d'écrire dans le fichier Log", dir.file("small/VARNO_08122026_10h00.csv"),
+                      "aucun espace libre sur le disque");
     expectLoggingOff();
     EXPECT_EQ(readBytes(dir.file("small/VARNO_08122026_10h00.csv")), std::string(4050, 'x'));
 }
@@ -409,7 +633,8 @@ TEST_F(LogTest, FramesHandledWhileALogBoxIsUpFindLoggingOff)
     clickLog();
     ASSERT_EQ(::unlink(window->logFilePath.c_str()), 0);
     postFrame(FRAME_KIND_READER, "5A0A1B2CABCD");
-    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("Impossible d'écrire dans le fichier Log")});
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_EQ(boxes.texts[0].section('\n', 0, 0), QString::fromUtf8("Impossible d'écrire dans le fichier Log"));
     expectLoggingOff();
     EXPECT_EQ(fieldText(idc::Frame), "[96 A0 +0A 0A1B2C]");
 
@@ -417,7 +642,8 @@ TEST_F(LogTest, FramesHandledWhileALogBoxIsUpFindLoggingOff)
     boxes.texts.clear();
     window->workingDirectory = dir.file("missing");
     clickLog();
-    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("Impossible d'ouvrir le fichier Log")});
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_EQ(boxes.texts[0].section('\n', 0, 0), QStringLiteral("Impossible d'ouvrir le fichier Log"));
     expectLoggingOff();
     ui::setAlerts(&alerts);
 }
