@@ -1,6 +1,7 @@
 #include "chart/oscope_ctrl.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <QFontMetrics>
 #include <QPaintEvent>
@@ -100,7 +101,6 @@ void COScopeCtrl::resizeEvent(QResizeEvent* event)
 
 void COScopeCtrl::OnSize()
 {
-    // The layers keep the size of their first Rebuild.
     const SizeLayout layout = layoutForClient(std::max(0, width() - 2 * kEdge), std::max(0, height() - 2 * kEdge));
     clientRect = layout.clientRect;
     clientWidth = layout.clientWidth;
@@ -109,7 +109,25 @@ void COScopeCtrl::OnSize()
     plotHeight = layout.plotHeight;
     plotWidth = layout.plotWidth;
     verticalScale = verticalScaleFor(plotHeight, limitSpan);
-    m_legendDrawn = false;  // its place may have moved
+    // Before the first Rebuild there is nothing to lay out again; without a
+    // client area there is nothing to draw into, and the old picture waits.
+    if (backgroundLayer.isNull() || clientWidth <= 0 || clientHeight <= 0)
+        return;
+
+    backgroundLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
+    m_pointLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
+    DrawBackground();
+    if (m_legendShown) {
+        m_legendSeen.clear();
+        m_legendDrawn.clear();
+        m_legendEllipsis.reset();
+        DrawLegend();
+    }
+    // The steps kept are drawn again at the new scale, the newest at the
+    // plot's right edge: the next paint applies them.
+    m_pointLayer.fill(toQColor(backColour));
+    m_unapplied = m_stepCount;
+    update();
 }
 
 void COScopeCtrl::SetLimits(double lower, double upper, int decimals)
@@ -158,14 +176,29 @@ void COScopeCtrl::Rebuild()
         update();  // no client area to draw into yet
         return;
     }
+    const QSize client(clientWidth, clientHeight);
+    if (backgroundLayer.size() != client)
+        backgroundLayer = QImage(client, QImage::Format_RGB32);
+    if (m_pointLayer.size() != client)
+        m_pointLayer = QImage(client, QImage::Format_RGB32);
+    DrawBackground();
+    m_legendSeen.clear();
+    m_legendDrawn.clear();
+    m_legendEllipsis.reset();
+    m_legendShown = false;
+
+    m_pointLayer.fill(toQColor(backColour));
+    m_stepCount = 0;
+    m_unapplied = 0;
+    update();
+}
+
+void COScopeCtrl::DrawBackground()
+{
     const QColor back = toQColor(backColour);
     const QColor grid = toQColor(gridColour);
     const std::uint32_t gridPixel = colourrefToPixel(gridColour);
-
-    if (backgroundLayer.isNull())
-        backgroundLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
     backgroundLayer.fill(back);
-    m_legendDrawn = false;
 
     plotRect.left = plotLeft(clientRect.left, lowerLimit, upperLimit, decimalPlaces);
     plotWidth = plotRect.right - plotRect.left;
@@ -204,19 +237,11 @@ void COScopeCtrl::Rebuild()
     in.yAxisText = yAxisText.toStdString();
     in.hasTrigger = hasTrigger;
     in.triggerLevel = level;
-    {
-        QPainter painter(&backgroundLayer);
-        prepare(painter, m_font);
-        const QFontMetrics metrics = painter.fontMetrics();
-        for (const Label& label : labelTable(in))
-            drawOpaqueText(painter, metrics, QString::fromStdString(label.text), label.align, label.ref, grid, back);
-    }
-
-    if (m_pointLayer.isNull())
-        m_pointLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
-    m_pointLayer.fill(back);
-    m_pendingDots.clear();
-    update();
+    QPainter painter(&backgroundLayer);
+    prepare(painter, m_font);
+    const QFontMetrics metrics = painter.fontMetrics();
+    for (const Label& label : labelTable(in))
+        drawOpaqueText(painter, metrics, QString::fromStdString(label.text), label.align, label.ref, grid, back);
 }
 
 void COScopeCtrl::AppendPoint(std::uint32_t colour, double value)
@@ -233,12 +258,12 @@ void COScopeCtrl::Step(std::uint32_t dotColour, double value, bool withLegend)
 {
     currentValue = value;
     if (!m_pointLayer.isNull()) {
-        m_pendingDots.push_back({colourrefToPixel(dotColour), valueToY(currentValue, lowerLimit, verticalScale, plotRect.bottom)});
-        // Steps older than a plot's width have scrolled out of sight: an
-        // unpainted (hidden) chart keeps only what it would show.
-        const std::size_t visible = static_cast<std::size_t>(std::max(1, plotWidth / std::max(1, shiftPixels) + 2));
-        if (m_pendingDots.size() > 2 * visible)
-            m_pendingDots.erase(m_pendingDots.begin(), m_pendingDots.end() - static_cast<std::ptrdiff_t>(visible));
+        if (m_steps.empty())
+            m_steps.resize(kKeptSteps);
+        m_steps[m_stepsEnd] = {colourrefToPixel(dotColour), value};
+        m_stepsEnd = (m_stepsEnd + 1) % kKeptSteps;
+        m_stepCount = std::min(m_stepCount + 1, kKeptSteps);
+        m_unapplied = std::min(m_unapplied + 1, kKeptSteps);
         if (withLegend)
             DrawLegend();
         previousValue = currentValue;
@@ -249,21 +274,27 @@ void COScopeCtrl::Step(std::uint32_t dotColour, double value, bool withLegend)
 
 void COScopeCtrl::FlushSteps()
 {
-    if (m_pendingDots.empty() || m_pointLayer.isNull())
+    if (m_unapplied == 0 || m_pointLayer.isNull())
         return;
-    const int steps = static_cast<int>(m_pendingDots.size());
-    const int shift = shiftPixels * steps;
+    const int step = std::max(1, shiftPixels);
+    // Steps beyond a plot's width have scrolled out of sight whole: scrolling
+    // further and drawing them would change nothing.
+    const std::size_t visible = static_cast<std::size_t>(std::max(0, plotWidth) / step + 2);
+    const std::size_t scrolled = std::min(m_unapplied, visible);
+    const std::size_t drawn = std::min(scrolled, m_stepCount);
     PixelBuffer points = bufferOf(m_pointLayer);
+    const int shift = shiftPixels * static_cast<int>(scrolled);
     copyWithin(points, scrollSource(plotRect, shift), scrollDestination(plotRect));
     fillRect(points, clearedStrip(plotRect, shift), colourrefToPixel(backColour));
     // Each dot stands alone: nothing joins it to the previous one. A dot drawn
     // now where it would have scrolled to is clipped as the scroll clips it.
-    for (int i = 0; i < steps; ++i) {
-        const PendingDot& dot = m_pendingDots[static_cast<std::size_t>(i)];
-        const int x = plotRect.right - currentDotInset - shiftPixels * (steps - 1 - i);
-        drawDot(points, Point{x, dot.y}, dot.pixel, plotInside(plotRect));
+    const Rect inside = plotInside(plotRect);
+    for (std::size_t i = 0; i < drawn; ++i) {
+        const PlottedStep& s = m_steps[(m_stepsEnd + kKeptSteps - drawn + i) % kKeptSteps];
+        const int x = plotRect.right - currentDotInset - shiftPixels * static_cast<int>(drawn - 1 - i);
+        drawDot(points, Point{x, valueToY(s.value, lowerLimit, verticalScale, plotRect.bottom)}, s.pixel, inside);
     }
-    m_pendingDots.clear();
+    m_unapplied = 0;
 }
 
 const QImage& COScopeCtrl::pointLayer()
@@ -276,36 +307,65 @@ void COScopeCtrl::DrawLegend()
 {
     if (m_owner == nullptr || backgroundLayer.isNull())
         return;
-    // The last slot has no label: its colour is also that of every tag without a slot.
-    const int labelled = std::max(0, m_owner->legendCount() - 1);
-    if (!m_legendDrawn || m_drawnLegend.size() != static_cast<std::size_t>(labelled))
-        m_drawnLegend.assign(static_cast<std::size_t>(labelled), DrawnLabel{});
-    int firstChanged = m_legendDrawn ? labelled : 0;
-    for (int slot = 0; slot < labelled && firstChanged == labelled; ++slot) {
-        const DrawnLabel& drawn = m_drawnLegend[static_cast<std::size_t>(slot)];
-        if (drawn.id != m_owner->legendId(slot) || drawn.colour != m_owner->legendColour(slot))
-            firstChanged = slot;
+    // The last slot has no key: its colour is also that of every tag without a slot.
+    const std::size_t labelled = static_cast<std::size_t>(std::max(0, m_owner->legendCount() - 1));
+    bool unchanged = m_legendShown && m_legendSeen.size() == labelled;
+    for (std::size_t slot = 0; slot < labelled && unchanged; ++slot) {
+        const SeenKey& seen = m_legendSeen[slot];
+        unchanged = seen.id == m_owner->legendId(static_cast<int>(slot))
+                    && seen.colour == m_owner->legendColour(static_cast<int>(slot));
     }
-    if (firstChanged == labelled && m_legendDrawn)
+    if (unchanged)
         return;
 
-    // Drawing every label again, in slot order, would change no pixel before
-    // the label in front of the first change: that one is drawn again because
-    // a wide label reaches into its neighbour's place.
     QPainter painter(&backgroundLayer);
     prepare(painter, m_font);
     const QFontMetrics metrics = painter.fontMetrics();
-    const QColor back = toQColor(backColour);
-    for (int slot = std::max(0, firstChanged - 1); slot < labelled; ++slot) {
-        DrawnLabel& drawn = m_drawnLegend[static_cast<std::size_t>(slot)];
-        drawn.id = m_owner->legendId(slot);
-        drawn.colour = m_owner->legendColour(slot);
-        if (!drawn.id.empty()) {
-            drawOpaqueText(painter, metrics, ui::fromCp1252(drawn.id), AlignLeft | AlignTop, legendOrigin(plotRect, slot),
-                           toQColor(drawn.colour), back);
+    m_legendSeen.resize(labelled);
+    std::vector<int> widths(labelled, 0);
+    std::vector<QString> texts(labelled);
+    for (std::size_t slot = 0; slot < labelled; ++slot) {
+        SeenKey& seen = m_legendSeen[slot];
+        seen.id = m_owner->legendId(static_cast<int>(slot));
+        seen.colour = m_owner->legendColour(static_cast<int>(slot));
+        if (!seen.id.empty()) {
+            texts[slot] = ui::fromCp1252(seen.id);
+            widths[slot] = std::max(1, metrics.horizontalAdvance(texts[slot]));
         }
     }
-    m_legendDrawn = true;
+    const QString ellipsis = QStringLiteral("\u2026");
+    const LegendLayout layout = legendLayout(plotRect, widths, metrics.horizontalAdvance(ellipsis));
+    std::vector<DrawnKey> keys;
+    for (const LegendKeyPlace& place : layout.keys) {
+        const SeenKey& seen = m_legendSeen[static_cast<std::size_t>(place.slot)];
+        keys.push_back({place.slot, seen.id, seen.colour, place.origin});
+    }
+
+    const std::optional<Point> ellipsisAt = layout.keysHidden ? std::optional<Point>(layout.ellipsis) : std::nullopt;
+    if (m_legendShown && keys == m_legendDrawn && ellipsisAt == m_legendEllipsis)
+        return;  // a hidden key changed: nothing to show
+    // Keys only added after those drawn are drawn alone; anything else (a key
+    // changed, moved or now hidden) takes a fresh background first.
+    const bool extends = !m_legendEllipsis && keys.size() >= m_legendDrawn.size()
+                         && std::equal(m_legendDrawn.begin(), m_legendDrawn.end(), keys.begin());
+    std::size_t first = m_legendDrawn.size();
+    if (!extends) {
+        painter.end();
+        DrawBackground();
+        painter.begin(&backgroundLayer);
+        prepare(painter, m_font);
+        first = 0;
+    }
+    const QColor back = toQColor(backColour);
+    for (std::size_t i = first; i < keys.size(); ++i) {
+        drawOpaqueText(painter, metrics, texts[static_cast<std::size_t>(keys[i].slot)], AlignLeft | AlignTop,
+                       keys[i].origin, toQColor(keys[i].colour), back);
+    }
+    if (ellipsisAt)
+        drawOpaqueText(painter, metrics, ellipsis, AlignLeft | AlignTop, *ellipsisAt, toQColor(gridColour), back);
+    m_legendDrawn = std::move(keys);
+    m_legendEllipsis = ellipsisAt;
+    m_legendShown = true;
 }
 
 bool COScopeCtrl::compose(QPainter& painter, QPoint origin)
