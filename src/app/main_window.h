@@ -214,6 +214,7 @@ protected:
     bool event(QEvent* e) override;
     void timerEvent(QTimerEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
@@ -229,6 +230,15 @@ private:
     void OnInitDialog();
     void OnDestroy();
     void showAbout();
+
+    // The window grows from its minimum size (the template's): the chart
+    // frame and the chart take all that is added; every child placed below
+    // the frame keeps its place relative to the bottom edge (a control of the
+    // template, the text view, or anything added later), and one that spans
+    // the whole width keeps spanning it.
+    void layOutForSize();
+    QRect placeAtMinimum(QWidget* w) const;
+    QSize m_laidOutExtra{0, 0};  // what the window had over its minimum size at the last layout
 
     std::map<int, QWidget*> m_controls;
     bool m_exchanging = false;  // notifications raised by the data exchange are ignored
