@@ -311,6 +311,8 @@ void CVARNODlg::OnInitDialog()
     chart->SetBackColour(0x000000);
     chart->SetGridColour(0xFFFFFF);
     chart->SetPenColour(0xFFFFFF);
+    chart->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(chart, &QWidget::customContextMenuRequested, this, &CVARNODlg::OnChartContextMenu);
 
     frameTimes.lastFrameTime = -1;
     frameTimes.lastFrameMillis = 0;

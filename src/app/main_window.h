@@ -106,6 +106,18 @@ public:
     void StopXSyncTimer();
     void StopXSync();
     void RestartXSyncTimer();
+    // The chart's own menu: its picture saved as a PNG file or copied.
+    void OnChartContextMenu(const QPoint& pos);
+    void OnSaveChartImage();
+    void OnCopyChartImage();
+    // Where the picture goes unless the operator says otherwise: in the log
+    // folder, named VARNO_ddmmyyyy_HHhMMmSS.png after the clock.
+    std::string chartImagePath() const;
+    // Asks the operator where to save it, starting from `suggested`; empty
+    // when they cancel.
+    QString askChartImagePath(const QString& suggested);
+    // Writes `picture` to `path` as a PNG file; says why when it cannot.
+    bool SaveChartImage(const QImage& picture, const QString& path);
     // What the chart reads when it draws: the trigger slider and the legend.
     int triggerLevel() const override;
     int legendCount() const override;

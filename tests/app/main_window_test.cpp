@@ -399,7 +399,8 @@ TEST_F(MainWindowTest, ContextMenuOffersTheAboutBox)
         menu->actions().first()->trigger();
         menu->close();
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(300, 100), window->mapToGlobal(QPoint(300, 100)));
+    // Outside the chart, which has a menu of its own.
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(300, 480), window->mapToGlobal(QPoint(300, 480)));
     QApplication::sendEvent(window.get(), &event);
     processEvents();
 
