@@ -118,7 +118,7 @@ void COScopeCtrl::OnSize()
     m_pointLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
     DrawBackground();
     if (m_legendShown) {
-        m_legendSeen.clear();
+        m_legendShown = false;  // drawn again in full, at its new place
         m_legendDrawn.clear();
         m_legendEllipsis.reset();
         DrawLegend();
@@ -182,7 +182,6 @@ void COScopeCtrl::Rebuild()
     if (m_pointLayer.size() != client)
         m_pointLayer = QImage(client, QImage::Format_RGB32);
     DrawBackground();
-    m_legendSeen.clear();
     m_legendDrawn.clear();
     m_legendEllipsis.reset();
     m_legendShown = false;
@@ -242,6 +241,28 @@ void COScopeCtrl::DrawBackground()
     const QFontMetrics metrics = painter.fontMetrics();
     for (const Label& label : labelTable(in))
         drawOpaqueText(painter, metrics, QString::fromStdString(label.text), label.align, label.ref, grid, back);
+    painter.end();
+
+    // The rows the legend covers, as they are without it: a key is taken away
+    // by putting them back.
+    m_legendBandTop = legendOrigin(plotRect, 0).y;
+    m_legendBand = backgroundLayer.copy(0, m_legendBandTop, clientWidth, metrics.ascent() + metrics.descent());
+}
+
+void COScopeCtrl::eraseLegendCell(Point origin, int width, int height)
+{
+    // A pixel more on each side, where a letter may reach beyond its advance;
+    // the gap between keys is wider than that.
+    Rect cell{origin.x - 1, origin.y, origin.x + width + 1, origin.y + height};
+    cell.left = std::max(cell.left, 0);
+    cell.right = std::min(cell.right, clientWidth);
+    cell.top = std::max(cell.top, m_legendBandTop);
+    cell.bottom = std::min(cell.bottom, m_legendBandTop + m_legendBand.height());
+    for (int y = cell.top; y < cell.bottom; ++y) {
+        const auto* from = reinterpret_cast<const std::uint32_t*>(m_legendBand.constScanLine(y - m_legendBandTop));
+        auto* to = reinterpret_cast<std::uint32_t*>(backgroundLayer.scanLine(y));
+        std::copy(from + cell.left, from + std::max(cell.left, cell.right), to + cell.left);
+    }
 }
 
 void COScopeCtrl::AppendPoint(std::uint32_t colour, double value)
@@ -318,49 +339,50 @@ void COScopeCtrl::DrawLegend()
     if (unchanged)
         return;
 
-    QPainter painter(&backgroundLayer);
-    prepare(painter, m_font);
-    const QFontMetrics metrics = painter.fontMetrics();
+    const QFontMetrics metrics(m_font, &backgroundLayer);
     m_legendSeen.resize(labelled);
     std::vector<int> widths(labelled, 0);
-    std::vector<QString> texts(labelled);
     for (std::size_t slot = 0; slot < labelled; ++slot) {
         SeenKey& seen = m_legendSeen[slot];
-        seen.id = m_owner->legendId(static_cast<int>(slot));
         seen.colour = m_owner->legendColour(static_cast<int>(slot));
-        if (!seen.id.empty()) {
-            texts[slot] = ui::fromCp1252(seen.id);
-            widths[slot] = std::max(1, metrics.horizontalAdvance(texts[slot]));
+        if (const std::string_view id = m_owner->legendId(static_cast<int>(slot)); id != seen.id) {
+            // Measured once per key: the others keep their text and width.
+            seen.id = id;
+            seen.text = ui::fromCp1252(id);
+            seen.width = id.empty() ? 0 : std::max(1, metrics.horizontalAdvance(seen.text));
         }
+        widths[slot] = seen.width;
     }
     const QString ellipsis = QStringLiteral("\u2026");
     const LegendLayout layout = legendLayout(plotRect, widths, metrics.horizontalAdvance(ellipsis));
     std::vector<DrawnKey> keys;
     for (const LegendKeyPlace& place : layout.keys) {
         const SeenKey& seen = m_legendSeen[static_cast<std::size_t>(place.slot)];
-        keys.push_back({place.slot, seen.id, seen.colour, place.origin});
+        keys.push_back({place.slot, seen.id, seen.colour, place.origin, widths[static_cast<std::size_t>(place.slot)]});
     }
 
     const std::optional<Point> ellipsisAt = layout.keysHidden ? std::optional<Point>(layout.ellipsis) : std::nullopt;
-    if (m_legendShown && keys == m_legendDrawn && ellipsisAt == m_legendEllipsis)
-        return;  // a hidden key changed: nothing to show
-    // Keys only added after those drawn are drawn alone; anything else (a key
-    // changed, moved or now hidden) takes a fresh background first.
-    const bool extends = !m_legendEllipsis && keys.size() >= m_legendDrawn.size()
-                         && std::equal(m_legendDrawn.begin(), m_legendDrawn.end(), keys.begin());
-    std::size_t first = m_legendDrawn.size();
-    if (!extends) {
-        painter.end();
-        DrawBackground();
-        painter.begin(&backgroundLayer);
-        prepare(painter, m_font);
-        first = 0;
-    }
+    std::size_t first = 0;  // the first key that is not drawn as it should be
+    while (first < keys.size() && first < m_legendDrawn.size() && keys[first] == m_legendDrawn[first])
+        ++first;
+    if (m_legendShown && first == keys.size() && first == m_legendDrawn.size() && ellipsisAt == m_legendEllipsis)
+        return;  // only a hidden key changed
+
+    // What changes is taken away first: the keys from the first changed one
+    // on, and the ellipsis. The keys never overlap, so the others stay whole.
+    const int cellHeight = metrics.ascent() + metrics.descent();
+    for (std::size_t i = first; i < m_legendDrawn.size(); ++i)
+        eraseLegendCell(m_legendDrawn[i].origin, m_legendDrawn[i].width, cellHeight);
+    if (m_legendEllipsis)
+        eraseLegendCell(*m_legendEllipsis, m_ellipsisWidth, cellHeight);
+    QPainter painter(&backgroundLayer);
+    prepare(painter, m_font);
     const QColor back = toQColor(backColour);
     for (std::size_t i = first; i < keys.size(); ++i) {
-        drawOpaqueText(painter, metrics, texts[static_cast<std::size_t>(keys[i].slot)], AlignLeft | AlignTop,
+        drawOpaqueText(painter, metrics, m_legendSeen[static_cast<std::size_t>(keys[i].slot)].text, AlignLeft | AlignTop,
                        keys[i].origin, toQColor(keys[i].colour), back);
     }
+    m_ellipsisWidth = metrics.horizontalAdvance(ellipsis);
     if (ellipsisAt)
         drawOpaqueText(painter, metrics, ellipsis, AlignLeft | AlignTop, *ellipsisAt, toQColor(gridColour), back);
     m_legendDrawn = std::move(keys);

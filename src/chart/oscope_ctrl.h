@@ -119,7 +119,8 @@ private:
     struct SeenKey {
         std::string id;
         std::uint32_t colour = 0;
-        bool operator==(const SeenKey&) const = default;
+        QString text;   // the key as drawn
+        int width = 0;  // of its text, 0 for a free slot
     };
     std::vector<SeenKey> m_legendSeen;
     struct DrawnKey {
@@ -127,10 +128,17 @@ private:
         std::string id;
         std::uint32_t colour = 0;
         Point origin;
+        int width = 0;
         bool operator==(const DrawnKey&) const = default;
     };
     std::vector<DrawnKey> m_legendDrawn;
     std::optional<Point> m_legendEllipsis;  // where it says that some keys are hidden
+    int m_ellipsisWidth = 0;
+    // The background layer's rows under the legend, without the legend.
+    QImage m_legendBand;
+    int m_legendBandTop = 0;
+    // Puts the background back under a key's text cell.
+    void eraseLegendCell(Point origin, int width, int height);
     bool m_legendShown = false;     // a legend was drawn since the last Rebuild
 
     QImage m_composed;

@@ -312,6 +312,37 @@ TEST_F(ScopeChartTest, LegendGrownSlotBySlotLooksAsIfDrawnAtOnce)
     EXPECT_EQ(chart().backgroundLayer, grown);
 }
 
+TEST_F(ScopeChartTest, LegendChangedInPlaceLooksAsIfDrawnAtOnce)
+{
+    // The trigger line runs through the legend's rows: what a key covered
+    // comes back when the key moves away.
+    window->triggerSlider->setValue(121);
+    auto drawnAtOnce = [&] {
+        chart().Rebuild();
+        chart().AppendPoint(kRed, 150);
+        return chart().backgroundLayer.copy();
+    };
+    const char* wide[] = {"DDDDDD/1", "DDDDDD/2", "CCCCCC/1", "CCCCCC/2", "DCDCDC/1", "DCDCDC/2", "CDCDCD/1", "CDCDCD/2"};
+    chart().Rebuild();
+    for (const char* key : wide)
+        window->ReserveLegendSlot(key);
+    chart().AppendPoint(kRed, 150);  // seven keys and the ellipsis
+    ASSERT_GT(countPixels(chart().backgroundLayer, QRect(52, 250, 490, 1), kYellow), 0);
+
+    struct Change {
+        int slot;
+        const char* key;
+    };
+    // Shorter keys: the ones after move left, the hidden one comes back and
+    // the ellipsis goes; then a wider one pushes them right again.
+    for (const Change& change : {Change{1, "0A1B"}, Change{4, "0C"}, Change{0, "DDDDDD/1DD"}, Change{7, ""}}) {
+        window->legendIds[static_cast<std::size_t>(change.slot)] = change.key;
+        chart().AppendPoint(kRed, 150);
+        const QImage changed = chart().backgroundLayer.copy();
+        EXPECT_EQ(changed, drawnAtOnce()) << change.slot << " " << change.key;
+    }
+}
+
 TEST_F(ScopeChartTest, DegenerateLimitsDrawSafely)
 {
     chart().SetLimits(150, 150, 1);  // no span: every value on the bottom line
