@@ -16,6 +16,7 @@ namespace varno::chart {
 namespace {
 
 constexpr std::uint32_t kTriggerColour = 0x00FFFF;  // yellow
+constexpr std::uint32_t kBlackPixel = 0xFF000000;
 constexpr int kFontCellHeight = 14;
 
 QColor toQColor(std::uint32_t colorref)
@@ -247,6 +248,8 @@ void COScopeCtrl::DrawBackground()
     // by putting them back.
     m_legendBandTop = legendOrigin(plotRect, 0).y;
     m_legendBand = backgroundLayer.copy(0, m_legendBandTop, clientWidth, metrics.ascent() + metrics.descent());
+    m_backgroundRowLit.assign(static_cast<std::size_t>(backgroundLayer.height()), 1);
+    findLitBackgroundRows(0, backgroundLayer.height());
 }
 
 void COScopeCtrl::eraseLegendCell(Point origin, int width, int height)
@@ -385,6 +388,8 @@ void COScopeCtrl::DrawLegend()
     m_ellipsisWidth = metrics.horizontalAdvance(ellipsis);
     if (ellipsisAt)
         drawOpaqueText(painter, metrics, ellipsis, AlignLeft | AlignTop, *ellipsisAt, toQColor(gridColour), back);
+    painter.end();
+    findLitBackgroundRows(m_legendBandTop, m_legendBandTop + cellHeight);
     m_legendDrawn = std::move(keys);
     m_legendEllipsis = ellipsisAt;
     m_legendShown = true;
@@ -397,17 +402,63 @@ bool COScopeCtrl::compose(QPainter& painter, QPoint origin)
     FlushSteps();
     painter.save();
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(origin, backgroundLayer);
-    painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
-    // In bands: a taller raster operation is split over Qt's thread pool, and
-    // waking its threads costs more than ORing a few hundred short rows here.
+    // In bands: a taller drawing is split over Qt's thread pool, and waking
+    // its threads costs more than copying a few hundred short rows here.
     constexpr int kBand = 64;
-    for (int top = 0; top < m_pointLayer.height(); top += kBand) {
-        const QRect band(0, top, m_pointLayer.width(), std::min(kBand, m_pointLayer.height() - top));
-        painter.drawImage(origin + band.topLeft(), m_pointLayer, band);
+    auto draw = [&](const QImage& layer, const QRect& area) {
+        for (int top = area.top(); top <= area.bottom(); top += kBand) {
+            const QRect band(area.left(), top, area.width(), std::min(kBand, area.bottom() + 1 - top));
+            painter.drawImage(origin + band.topLeft(), layer, band);
+        }
+    };
+    const Rect in = plotInside(plotRect);
+    const QRect inside = QRect(in.left, in.top, in.width(), in.height()) & backgroundLayer.rect();
+    if (colourrefToPixel(backColour) != kBlackPixel || inside.isEmpty()) {
+        draw(backgroundLayer, backgroundLayer.rect());
+        painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+        draw(m_pointLayer, m_pointLayer.rect());
+        painter.restore();
+        return true;
+    }
+    // The points never leave the plot's inside: around it, the background.
+    const QRect all = backgroundLayer.rect();
+    draw(backgroundLayer, QRect(QPoint(0, 0), QPoint(all.right(), inside.top() - 1)));
+    draw(backgroundLayer, QRect(QPoint(0, inside.bottom() + 1), all.bottomRight()));
+    draw(backgroundLayer, QRect(QPoint(0, inside.top()), QPoint(inside.left() - 1, inside.bottom())));
+    draw(backgroundLayer, QRect(QPoint(inside.right() + 1, inside.top()), QPoint(all.right(), inside.bottom())));
+    // Inside, the background is black but for a few rows (grid, trigger,
+    // legend): there a black background ORed with the points is the points
+    // themselves, copied; the other rows are ORed.
+    for (int top = inside.top(); top <= inside.bottom();) {
+        const bool lit = m_backgroundRowLit[static_cast<std::size_t>(top)] != 0;
+        int bottom = top;
+        while (bottom < inside.bottom() && (m_backgroundRowLit[static_cast<std::size_t>(bottom + 1)] != 0) == lit)
+            ++bottom;
+        const QRect rows(inside.left(), top, inside.width(), bottom + 1 - top);
+        if (lit) {
+            draw(backgroundLayer, rows);
+            painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+            draw(m_pointLayer, rows);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+        } else {
+            draw(m_pointLayer, rows);
+        }
+        top = bottom + 1;
     }
     painter.restore();
     return true;
+}
+
+void COScopeCtrl::findLitBackgroundRows(int top, int bottom)
+{
+    m_backgroundRowLit.resize(static_cast<std::size_t>(backgroundLayer.height()), 1);
+    const Rect in = plotInside(plotRect);
+    const int left = std::max(in.left, 0), right = std::min(in.right, backgroundLayer.width());
+    for (int y = std::max(top, 0); y < std::min(bottom, backgroundLayer.height()); ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(backgroundLayer.constScanLine(y));
+        m_backgroundRowLit[static_cast<std::size_t>(y)] =
+            left < right && std::any_of(row + left, row + right, [](std::uint32_t p) { return p != kBlackPixel; });
+    }
 }
 
 const QImage& COScopeCtrl::composedImage()

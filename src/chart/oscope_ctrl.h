@@ -139,6 +139,10 @@ private:
     int m_legendBandTop = 0;
     // Puts the background back under a key's text cell.
     void eraseLegendCell(Point origin, int width, int height);
+    // For each row of the background layer: whether it holds anything but
+    // black inside the plot (a grid line, the trigger line, the legend).
+    std::vector<char> m_backgroundRowLit;
+    void findLitBackgroundRows(int top, int bottom);
     bool m_legendShown = false;     // a legend was drawn since the last Rebuild
 
     QImage m_composed;

@@ -15,7 +15,12 @@ namespace {
 
 constexpr std::uint32_t kRed = 0x0000FF, kGreen = 0x00FF00;
 
-using ScopeChartTest = ChartTest;
+void plotSteps(app::CVARNODlg& window, chart::COScopeCtrl& chart);
+
+class ScopeChartTest : public ChartTest {
+protected:
+    void plotStepsForScreen() { plotSteps(*window, chart()); }
+};
 
 TEST_F(ScopeChartTest, StandsOverItsFrameWithTheStartUpConfiguration)
 {
@@ -220,6 +225,23 @@ TEST_F(ScopeChartTest, DotsAreOredOverTheBackgroundAndPaintedOnce)
     for (int y = 0; y < shown.height(); ++y)
         for (int x = 0; x < shown.width(); ++x)
             ASSERT_EQ(shown.pixel(x, y), background(x, y) | point(x, y)) << x << ',' << y;
+}
+
+// Whatever the rows of the background hold (grid, trigger line, legend, or
+// nothing) and whatever its colour, the screen is the background ORed with the points.
+TEST_F(ScopeChartTest, ScreenIsTheBackgroundOredWithThePoints)
+{
+    window->triggerSlider->setValue(121);  // the trigger line through the legend's rows
+    for (std::uint32_t back : {0x000000u, 0x402010u}) {
+        chart().SetBackColour(back);
+        window->ResetLegend();
+        plotStepsForScreen();
+        const QImage shown = screenClient();
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                ASSERT_EQ(shown.pixel(x, y), background(x, y) | point(x, y)) << back << ": " << x << ',' << y;
+        EXPECT_EQ(chart().composedImage(), shown) << back;
+    }
 }
 
 TEST_F(ScopeChartTest, ManyPointsCostOnePaint)
