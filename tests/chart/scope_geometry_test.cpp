@@ -243,7 +243,7 @@ TEST(ScopeGeometry, LegendKeysNeverOverlap)
         Point ellipsis;
     };
     const Case cases[] = {
-        {"six-digit reader keys: the Part's places",
+        {"six-digit reader keys: each at its slot's place",
          kPlot,
          {45, 52, 40, 52, 45, 45, 52, 40},
          {{0, {52, 240}}, {1, {107, 240}}, {2, {162, 240}}, {3, {217, 240}},
