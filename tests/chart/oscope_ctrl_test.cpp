@@ -471,7 +471,9 @@ void plotSteps(app::CVARNODlg& window, chart::COScopeCtrl& chart)
             chart.AddGap(70);
             continue;
         }
-        const int slot = window.ReserveLegendSlot(keys[i % 4]);
+        int slot = window.FindLegendSlot(keys[i % 4]);
+        if (slot < 0)
+            slot = window.ReserveLegendSlot(keys[i % 4]);
         chart.AppendPoint(window.legendColours[static_cast<std::size_t>(slot)], 115 + (i * 37) % 72);
     }
 }
