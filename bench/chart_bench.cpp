@@ -1,5 +1,6 @@
-// The chart's cost per value at the main window's size: one step (scroll, dot,
-// a legend of eight labels) and, for comparison, the composition a paint makes.
+// The chart's cost per value: one step (scroll, dot, a legend of eight labels)
+// and, for comparison, the composition a paint makes; at the window's template
+// size (573 × 499) and maximised on a 1920 × 1080 screen.
 // Runs on the offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include <benchmark/benchmark.h>
@@ -16,13 +17,22 @@
 
 namespace {
 
+// A window size and the chart frame's place in it: the frame takes all that
+// the window has over the template's size.
+struct WindowSize {
+    int width, height;
+    QRect chart() const { return QRect(9, 10, 558 + width - 573, 286 + height - 499); }
+};
+constexpr WindowSize kTemplate{573, 499};
+constexpr WindowSize kFullHd{1920, 1080};
+
 // A window that owns the chart the way the main window does: trigger at the
 // upper limit, all nine legend slots taken, so eight labels are drawn.
 class Owner : public QWidget, public varno::chart::ChartOwner {
 public:
-    Owner()
+    explicit Owner(WindowSize size)
     {
-        resize(573, 499);
+        resize(size.width, size.height);
         for (std::size_t i = 0; i < ids.size(); ++i)
             ids[i] = "0A1B2" + std::to_string(i);
     }
@@ -37,9 +47,9 @@ public:
 };
 
 // The chart as the main window configures it at start-up.
-void configure(varno::chart::COScopeCtrl& chart, Owner& owner)
+void configure(varno::chart::COScopeCtrl& chart, Owner& owner, WindowSize size)
 {
-    chart.CreateChart(QRect(9, 10, 558, 286), &owner);
+    chart.CreateChart(size.chart(), &owner);
     chart.SetLimits(120.0, 180.0, 1);
     chart.SetYAxisText(QStringLiteral("RSSI"));
     chart.SetXAxisText(QString::fromUtf8("Trames reçues"));
@@ -58,11 +68,11 @@ double threadCpuMicroseconds()
 
 // `applyEvery`: the steps are brought into the point layer (as a paint does)
 // after this many points; 1 is the cost of a step applied on its own.
-void appendPoints(benchmark::State& state, bool legendChangesEveryTime, int applyEvery = 1)
+void appendPoints(benchmark::State& state, WindowSize size, bool legendChangesEveryTime, int applyEvery = 1)
 {
-    Owner owner;
+    Owner owner(size);
     varno::chart::COScopeCtrl chart;
-    configure(chart, owner);
+    configure(chart, owner, size);
     int i = 0;
     const double start = threadCpuMicroseconds();
     for (auto _ : state) {
@@ -79,40 +89,64 @@ void appendPoints(benchmark::State& state, bool legendChangesEveryTime, int appl
 
 // The usual step, applied on its own (a paint after every point): scroll and
 // dot; the legend's eight labels are the ones already drawn.
-void AppendPoint(benchmark::State& state)
+void AppendPoint(benchmark::State& state, WindowSize size)
 {
-    appendPoints(state, false);
+    appendPoints(state, size, false);
 }
-BENCHMARK(AppendPoint)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(AppendPoint, 573x499, kTemplate)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(AppendPoint, 1920x1080, kFullHd)->Unit(benchmark::kMicrosecond);
 
 // Points arriving faster than paints: one paint for every 16 points, their
 // steps applied together.
-void AppendPointSixteenPerPaint(benchmark::State& state)
+void AppendPointSixteenPerPaint(benchmark::State& state, WindowSize size)
 {
-    appendPoints(state, false, 16);
+    appendPoints(state, size, false, 16);
 }
-BENCHMARK(AppendPointSixteenPerPaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(AppendPointSixteenPerPaint, 573x499, kTemplate)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(AppendPointSixteenPerPaint, 1920x1080, kFullHd)->Unit(benchmark::kMicrosecond);
 
 // The worst step: the legend has changed, its eight labels are drawn again
 // (in operation this happens when a tag takes a slot).
-void AppendPointNewLegend(benchmark::State& state)
+void AppendPointNewLegend(benchmark::State& state, WindowSize size)
 {
-    appendPoints(state, true);
+    appendPoints(state, size, true);
 }
-BENCHMARK(AppendPointNewLegend)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(AppendPointNewLegend, 573x499, kTemplate)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(AppendPointNewLegend, 1920x1080, kFullHd)->Unit(benchmark::kMicrosecond);
 
-void ComposeForPaint(benchmark::State& state)
+// What a paint composes: the background with the points ORed over it.
+void ComposeForPaint(benchmark::State& state, WindowSize size)
 {
-    Owner owner;
+    Owner owner(size);
     varno::chart::COScopeCtrl chart;
-    configure(chart, owner);
+    configure(chart, owner, size);
     for (int i = 0; i < 200; ++i)
         chart.AppendPoint(varno::decode::kLegendDefaultColours[static_cast<std::size_t>(i % 8)], 120 + (i * 7) % 61);
     for (auto _ : state)
         benchmark::DoNotOptimize(chart.composedImage().constBits());
     state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(ComposeForPaint)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(ComposeForPaint, 573x499, kTemplate)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(ComposeForPaint, 1920x1080, kFullHd)->Unit(benchmark::kMicrosecond);
+
+// A window resized while points are plotted: the chart laid out again at the
+// other size, its kept steps drawn again.
+void ResizeWithPoints(benchmark::State& state)
+{
+    Owner owner(kFullHd);
+    owner.show();  // a hidden widget takes its new size only once shown
+    varno::chart::COScopeCtrl chart;
+    configure(chart, owner, kTemplate);
+    for (int i = 0; i < 1000; ++i)
+        chart.AppendPoint(varno::decode::kLegendDefaultColours[static_cast<std::size_t>(i % 8)], 120 + (i * 7) % 61);
+    bool large = false;
+    for (auto _ : state) {
+        large = !large;
+        chart.setGeometry((large ? kFullHd : kTemplate).chart());
+        benchmark::DoNotOptimize(chart.composedImage().constBits());
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(ResizeWithPoints)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+#include <QResizeEvent>
 #include <QSlider>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -88,8 +89,10 @@ QFont dialogFont()
 }  // namespace
 
 CVARNODlg::CVARNODlg(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    // A main window rather than a dialog, so that window managers offer to
+    // maximise it.
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint
+                          | Qt::WindowCloseButtonHint)
 {
     registerResources();
     workingDirectory = log::defaultLogDirectory();
@@ -99,9 +102,12 @@ CVARNODlg::CVARNODlg(QWidget* parent)
 
     buildControls();
     // The status line lies below the template's area: the window grows by its
-    // height and every control keeps its place.
+    // height and every control keeps its place. That size is the smallest;
+    // the chart takes whatever is added.
     buildStatusLine();
-    setFixedSize(ui::dluToPixelsX(382), ui::dluToPixelsY(307) + statusLine->height());
+    const QSize templateSize(ui::dluToPixelsX(382), ui::dluToPixelsY(307) + statusLine->height());
+    setMinimumSize(templateSize);
+    resize(templateSize);
     connectHandlers();
 
     // The framework's first exchange shows the construction values, then the
@@ -309,6 +315,8 @@ void CVARNODlg::OnInitDialog()
     chart->SetBackColour(0x000000);
     chart->SetGridColour(0xFFFFFF);
     chart->SetPenColour(0xFFFFFF);
+    chart->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(chart, &QWidget::customContextMenuRequested, this, &CVARNODlg::OnChartContextMenu);
 
     frameTimes.lastFrameTime = -1;
     frameTimes.lastFrameMillis = 0;
@@ -473,6 +481,65 @@ void CVARNODlg::timerEvent(QTimerEvent* e)
     }
     OnXSyncTick(e->timerId());
     QDialog::timerEvent(e);
+}
+
+void CVARNODlg::resizeEvent(QResizeEvent* e)
+{
+    QDialog::resizeEvent(e);
+    layOutForSize();
+}
+
+namespace {
+
+// Where a child of the window stands when the window has its minimum size.
+const char* const kPlaceAtMinimum = "placeAtMinimumSize";
+
+}  // namespace
+
+void CVARNODlg::layOutForSize()
+{
+    QWidget* frame = control(idc::ChartFrame);
+    if (frame == nullptr)
+        return;
+    const QSize extra = (size() - minimumSize()).expandedTo(QSize(0, 0));
+    const QRect frameAtMinimum = placeAtMinimum(frame);
+    for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (w->isWindow() || w == chart)
+            continue;
+        const QRect at = placeAtMinimum(w);
+        if (w == frame) {
+            w->setGeometry(at.adjusted(0, 0, extra.width(), extra.height()));
+        } else if (at.top() > frameAtMinimum.bottom()) {
+            // Below the chart: down with the bottom edge, as it was; a line
+            // across the whole window stays across it.
+            QRect moved = at.translated(0, extra.height());
+            if (at.left() <= 0 && at.right() >= minimumWidth() - 1)
+                moved.setRight(moved.right() + extra.width());
+            w->setGeometry(moved);
+        }
+    }
+    if (chart != nullptr)
+        chart->setGeometry(frame->geometry());
+    m_laidOutExtra = extra;
+}
+
+QRect CVARNODlg::placeAtMinimum(QWidget* w) const
+{
+    const QVariant known = w->property(kPlaceAtMinimum);
+    if (known.isValid())
+        return known.toRect();
+    // Seen for the first time: placed for the size last laid out.
+    QRect at = w->geometry();
+    QWidget* frame = control(idc::ChartFrame);
+    if (w == frame) {
+        at.adjust(0, 0, -m_laidOutExtra.width(), -m_laidOutExtra.height());
+    } else if (frame != nullptr && at.top() > frame->geometry().bottom()) {
+        at.translate(0, -m_laidOutExtra.height());
+        if (at.left() <= 0 && at.right() >= width() - 1)
+            at.setRight(at.right() - m_laidOutExtra.width());
+    }
+    w->setProperty(kPlaceAtMinimum, at);
+    return at;
 }
 
 void CVARNODlg::keyPressEvent(QKeyEvent* e)

@@ -112,6 +112,18 @@ public:
     void StopXSyncTimer();
     void StopXSync();
     void RestartXSyncTimer();
+    // The chart's own menu: its picture saved as a PNG file or copied.
+    void OnChartContextMenu(const QPoint& pos);
+    void OnSaveChartImage();
+    void OnCopyChartImage();
+    // Where the picture goes unless the operator says otherwise: in the log
+    // folder, named VARNO_ddmmyyyy_HHhMMmSS.png after the clock.
+    std::string chartImagePath() const;
+    // Asks the operator where to save it, starting from `suggested`; empty
+    // when they cancel.
+    QString askChartImagePath(const QString& suggested);
+    // Writes `picture` to `path` as a PNG file; says why when it cannot.
+    bool SaveChartImage(const QImage& picture, const QString& path);
     // What the chart reads when it draws: the trigger slider and the legend.
     int triggerLevel() const override;
     int legendCount() const override;
@@ -238,6 +250,7 @@ protected:
     bool event(QEvent* e) override;
     void timerEvent(QTimerEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
@@ -255,6 +268,15 @@ private:
     void OnInitDialog();
     void OnDestroy();
     void showAbout();
+
+    // The window grows from its minimum size (the template's): the chart
+    // frame and the chart take all that is added; every child placed below
+    // the frame keeps its place relative to the bottom edge (a control of the
+    // template, the text view, or anything added later), and one that spans
+    // the whole width keeps spanning it.
+    void layOutForSize();
+    QRect placeAtMinimum(QWidget* w) const;
+    QSize m_laidOutExtra{0, 0};  // what the window had over its minimum size at the last layout
 
     std::map<int, QWidget*> m_controls;
     bool m_exchanging = false;  // notifications raised by the data exchange are ignored

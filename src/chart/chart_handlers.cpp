@@ -1,16 +1,30 @@
 // The main window's handlers that drive the chart: limits, X synchronisation,
-// trigger level and legend reset; and what the chart reads from the window.
+// trigger level and legend reset; the chart's picture saved or copied; and
+// what the chart reads from the window.
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
+#include <QBuffer>
+#include <QClipboard>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 #include <algorithm>
+#include <cerrno>
 #include <string>
 
 #include "app/main_window.h"
 #include "chart/oscope_ctrl.h"
 #include "decode/conversions.h"
+#include "log/clock.h"
+#include "sys/errno_text.h"
 #include "ui/alerts.h"
+#include "ui/log_categories.h"
 
 namespace varno::app {
 
@@ -22,6 +36,32 @@ const QString kFramesAxis = QString::fromUtf8("Trames reçues");
 std::int32_t readLimit(const std::string& text)
 {
     return static_cast<std::int32_t>(decode::lenientToUInt32(text, 10));
+}
+
+// Writes `bytes` as the whole of the file `path`: 0, or the errno of the step
+// that failed. A file left half written is removed.
+int writeWholeFile(const QByteArray& path, const QByteArray& bytes)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return errno;
+    const char* next = bytes.constData();
+    qsizetype left = bytes.size();
+    int error = 0;
+    while (left > 0 && error == 0) {
+        const ssize_t n = ::write(fd, next, static_cast<std::size_t>(left));
+        if (n < 0 && errno != EINTR)
+            error = errno;
+        if (n > 0) {
+            next += n;
+            left -= n;
+        }
+    }
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0)
+        ::unlink(path.constData());
+    return error;
 }
 
 }  // namespace
@@ -127,6 +167,63 @@ void CVARNODlg::RestartXSyncTimer()
     StopXSyncTimer();
     if (xSyncOn == 1)
         xSyncTimerId = startTimer(xSyncPeriodMs);
+}
+
+void CVARNODlg::OnChartContextMenu(const QPoint& pos)
+{
+    QMenu menu(this);
+    menu.addAction(QString::fromUtf8("Enregistrer l'image…"), this, &CVARNODlg::OnSaveChartImage);
+    menu.addAction(QStringLiteral("Copier l'image"), this, &CVARNODlg::OnCopyChartImage);
+    menu.exec(chart->mapToGlobal(pos));
+}
+
+void CVARNODlg::OnSaveChartImage()
+{
+    // The chart as it was when asked for: it scrolls on while the dialog is up.
+    const QImage picture = chart->composedImage().copy();
+    const QString path = askChartImagePath(QFile::decodeName(QByteArray::fromStdString(chartImagePath())));
+    if (!path.isEmpty())
+        SaveChartImage(picture, path);
+}
+
+void CVARNODlg::OnCopyChartImage()
+{
+    QGuiApplication::clipboard()->setImage(chart->composedImage().copy());
+}
+
+std::string CVARNODlg::chartImagePath() const
+{
+    return workingDirectory + "/VARNO_" + log::formatLocalTime(*clock, clock->nowSeconds(), "%d%m%Y_%Hh%Mm%S") + ".png";
+}
+
+QString CVARNODlg::askChartImagePath(const QString& suggested)
+{
+    QFileDialog dialog(this, QString::fromUtf8("Enregistrer l'image"), suggested,
+                       QString::fromUtf8("Images PNG (*.png)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+bool CVARNODlg::SaveChartImage(const QImage& picture, const QString& path)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    const QString failed = QString::fromUtf8("Impossible d'enregistrer l'image.");
+    if (picture.isNull() || !picture.save(&buffer, "PNG")) {
+        ui::alert(this, failed);
+        return false;
+    }
+    if (const int error = writeWholeFile(QFile::encodeName(path), png); error != 0) {
+        qCInfo(ui::lcChart).noquote() << "cannot save the chart's picture as" << path << ":" << ui::errnoText(error);
+        ui::alert(this, failed + QStringLiteral("\n%1 : %2").arg(path, QString::fromStdString(sys::errnoText(error))));
+        return false;
+    }
+    return true;
 }
 
 int CVARNODlg::legendCount() const

@@ -1,6 +1,7 @@
 #include "chart/oscope_ctrl.h"
 
 #include <algorithm>
+#include <optional>
 
 #include <QFontMetrics>
 #include <QPaintEvent>
@@ -15,6 +16,7 @@ namespace varno::chart {
 namespace {
 
 constexpr std::uint32_t kTriggerColour = 0x00FFFF;  // yellow
+constexpr std::uint32_t kBlackPixel = 0xFF000000;
 constexpr int kFontCellHeight = 14;
 
 QColor toQColor(std::uint32_t colorref)
@@ -100,7 +102,6 @@ void COScopeCtrl::resizeEvent(QResizeEvent* event)
 
 void COScopeCtrl::OnSize()
 {
-    // The layers keep the size of their first Rebuild.
     const SizeLayout layout = layoutForClient(std::max(0, width() - 2 * kEdge), std::max(0, height() - 2 * kEdge));
     clientRect = layout.clientRect;
     clientWidth = layout.clientWidth;
@@ -109,7 +110,25 @@ void COScopeCtrl::OnSize()
     plotHeight = layout.plotHeight;
     plotWidth = layout.plotWidth;
     verticalScale = verticalScaleFor(plotHeight, limitSpan);
-    m_legendDrawn = false;  // its place may have moved
+    // Before the first Rebuild there is nothing to lay out again; without a
+    // client area there is nothing to draw into, and the old picture waits.
+    if (backgroundLayer.isNull() || clientWidth <= 0 || clientHeight <= 0)
+        return;
+
+    backgroundLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
+    m_pointLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
+    DrawBackground();
+    if (m_legendShown) {
+        m_legendShown = false;  // drawn again in full, at its new place
+        m_legendDrawn.clear();
+        m_legendEllipsis.reset();
+        DrawLegend();
+    }
+    // The steps kept are drawn again at the new scale, the newest at the
+    // plot's right edge: the next paint applies them.
+    m_pointLayer.fill(toQColor(backColour));
+    m_unapplied = m_stepCount;
+    update();
 }
 
 void COScopeCtrl::SetLimits(double lower, double upper, int decimals)
@@ -158,14 +177,28 @@ void COScopeCtrl::Rebuild()
         update();  // no client area to draw into yet
         return;
     }
+    const QSize client(clientWidth, clientHeight);
+    if (backgroundLayer.size() != client)
+        backgroundLayer = QImage(client, QImage::Format_RGB32);
+    if (m_pointLayer.size() != client)
+        m_pointLayer = QImage(client, QImage::Format_RGB32);
+    DrawBackground();
+    m_legendDrawn.clear();
+    m_legendEllipsis.reset();
+    m_legendShown = false;
+
+    m_pointLayer.fill(toQColor(backColour));
+    m_stepCount = 0;
+    m_unapplied = 0;
+    update();
+}
+
+void COScopeCtrl::DrawBackground()
+{
     const QColor back = toQColor(backColour);
     const QColor grid = toQColor(gridColour);
     const std::uint32_t gridPixel = colourrefToPixel(gridColour);
-
-    if (backgroundLayer.isNull())
-        backgroundLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
     backgroundLayer.fill(back);
-    m_legendDrawn = false;
 
     plotRect.left = plotLeft(clientRect.left, lowerLimit, upperLimit, decimalPlaces);
     plotWidth = plotRect.right - plotRect.left;
@@ -204,19 +237,35 @@ void COScopeCtrl::Rebuild()
     in.yAxisText = yAxisText.toStdString();
     in.hasTrigger = hasTrigger;
     in.triggerLevel = level;
-    {
-        QPainter painter(&backgroundLayer);
-        prepare(painter, m_font);
-        const QFontMetrics metrics = painter.fontMetrics();
-        for (const Label& label : labelTable(in))
-            drawOpaqueText(painter, metrics, QString::fromStdString(label.text), label.align, label.ref, grid, back);
-    }
+    QPainter painter(&backgroundLayer);
+    prepare(painter, m_font);
+    const QFontMetrics metrics = painter.fontMetrics();
+    for (const Label& label : labelTable(in))
+        drawOpaqueText(painter, metrics, QString::fromStdString(label.text), label.align, label.ref, grid, back);
+    painter.end();
 
-    if (m_pointLayer.isNull())
-        m_pointLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
-    m_pointLayer.fill(back);
-    m_pendingDots.clear();
-    update();
+    // The rows the legend covers, as they are without it: a key is taken away
+    // by putting them back.
+    m_legendBandTop = legendOrigin(plotRect, 0).y;
+    m_legendBand = backgroundLayer.copy(0, m_legendBandTop, clientWidth, metrics.ascent() + metrics.descent());
+    m_backgroundRowLit.assign(static_cast<std::size_t>(backgroundLayer.height()), 1);
+    findLitBackgroundRows(0, backgroundLayer.height());
+}
+
+void COScopeCtrl::eraseLegendCell(Point origin, int width, int height)
+{
+    // A pixel more on each side, where a letter may reach beyond its advance;
+    // the gap between keys is wider than that.
+    Rect cell{origin.x - 1, origin.y, origin.x + width + 1, origin.y + height};
+    cell.left = std::max(cell.left, 0);
+    cell.right = std::min(cell.right, clientWidth);
+    cell.top = std::max(cell.top, m_legendBandTop);
+    cell.bottom = std::min(cell.bottom, m_legendBandTop + m_legendBand.height());
+    for (int y = cell.top; y < cell.bottom; ++y) {
+        const auto* from = reinterpret_cast<const std::uint32_t*>(m_legendBand.constScanLine(y - m_legendBandTop));
+        auto* to = reinterpret_cast<std::uint32_t*>(backgroundLayer.scanLine(y));
+        std::copy(from + cell.left, from + std::max(cell.left, cell.right), to + cell.left);
+    }
 }
 
 void COScopeCtrl::AppendPoint(std::uint32_t colour, double value)
@@ -233,12 +282,12 @@ void COScopeCtrl::Step(std::uint32_t dotColour, double value, bool withLegend)
 {
     currentValue = value;
     if (!m_pointLayer.isNull()) {
-        m_pendingDots.push_back({colourrefToPixel(dotColour), valueToY(currentValue, lowerLimit, verticalScale, plotRect.bottom)});
-        // Steps older than a plot's width have scrolled out of sight: an
-        // unpainted (hidden) chart keeps only what it would show.
-        const std::size_t visible = static_cast<std::size_t>(std::max(1, plotWidth / std::max(1, shiftPixels) + 2));
-        if (m_pendingDots.size() > 2 * visible)
-            m_pendingDots.erase(m_pendingDots.begin(), m_pendingDots.end() - static_cast<std::ptrdiff_t>(visible));
+        if (m_steps.empty())
+            m_steps.resize(kKeptSteps);
+        m_steps[m_stepsEnd] = {colourrefToPixel(dotColour), value};
+        m_stepsEnd = (m_stepsEnd + 1) % kKeptSteps;
+        m_stepCount = std::min(m_stepCount + 1, kKeptSteps);
+        m_unapplied = std::min(m_unapplied + 1, kKeptSteps);
         if (withLegend)
             DrawLegend();
         previousValue = currentValue;
@@ -249,21 +298,27 @@ void COScopeCtrl::Step(std::uint32_t dotColour, double value, bool withLegend)
 
 void COScopeCtrl::FlushSteps()
 {
-    if (m_pendingDots.empty() || m_pointLayer.isNull())
+    if (m_unapplied == 0 || m_pointLayer.isNull())
         return;
-    const int steps = static_cast<int>(m_pendingDots.size());
-    const int shift = shiftPixels * steps;
+    const int step = std::max(1, shiftPixels);
+    // Steps beyond a plot's width have scrolled out of sight whole: scrolling
+    // further and drawing them would change nothing.
+    const std::size_t visible = static_cast<std::size_t>(std::max(0, plotWidth) / step + 2);
+    const std::size_t scrolled = std::min(m_unapplied, visible);
+    const std::size_t drawn = std::min(scrolled, m_stepCount);
     PixelBuffer points = bufferOf(m_pointLayer);
+    const int shift = shiftPixels * static_cast<int>(scrolled);
     copyWithin(points, scrollSource(plotRect, shift), scrollDestination(plotRect));
     fillRect(points, clearedStrip(plotRect, shift), colourrefToPixel(backColour));
     // Each dot stands alone: nothing joins it to the previous one. A dot drawn
     // now where it would have scrolled to is clipped as the scroll clips it.
-    for (int i = 0; i < steps; ++i) {
-        const PendingDot& dot = m_pendingDots[static_cast<std::size_t>(i)];
-        const int x = plotRect.right - currentDotInset - shiftPixels * (steps - 1 - i);
-        drawDot(points, Point{x, dot.y}, dot.pixel, plotInside(plotRect));
+    const Rect inside = plotInside(plotRect);
+    for (std::size_t i = 0; i < drawn; ++i) {
+        const PlottedStep& s = m_steps[(m_stepsEnd + kKeptSteps - drawn + i) % kKeptSteps];
+        const int x = plotRect.right - currentDotInset - shiftPixels * static_cast<int>(drawn - 1 - i);
+        drawDot(points, Point{x, valueToY(s.value, lowerLimit, verticalScale, plotRect.bottom)}, s.pixel, inside);
     }
-    m_pendingDots.clear();
+    m_unapplied = 0;
 }
 
 const QImage& COScopeCtrl::pointLayer()
@@ -276,36 +331,68 @@ void COScopeCtrl::DrawLegend()
 {
     if (m_owner == nullptr || backgroundLayer.isNull())
         return;
-    // The last slot has no label: its colour is also that of every tag without a slot.
-    const int labelled = std::max(0, m_owner->legendCount() - 1);
-    if (!m_legendDrawn || m_drawnLegend.size() != static_cast<std::size_t>(labelled))
-        m_drawnLegend.assign(static_cast<std::size_t>(labelled), DrawnLabel{});
-    int firstChanged = m_legendDrawn ? labelled : 0;
-    for (int slot = 0; slot < labelled && firstChanged == labelled; ++slot) {
-        const DrawnLabel& drawn = m_drawnLegend[static_cast<std::size_t>(slot)];
-        if (drawn.id != m_owner->legendId(slot) || drawn.colour != m_owner->legendColour(slot))
-            firstChanged = slot;
+    // The last slot has no key: its colour is also that of every tag without a slot.
+    const std::size_t labelled = static_cast<std::size_t>(std::max(0, m_owner->legendCount() - 1));
+    bool unchanged = m_legendShown && m_legendSeen.size() == labelled;
+    for (std::size_t slot = 0; slot < labelled && unchanged; ++slot) {
+        const SeenKey& seen = m_legendSeen[slot];
+        unchanged = seen.id == m_owner->legendId(static_cast<int>(slot))
+                    && seen.colour == m_owner->legendColour(static_cast<int>(slot));
     }
-    if (firstChanged == labelled && m_legendDrawn)
+    if (unchanged)
         return;
 
-    // Drawing every label again, in slot order, would change no pixel before
-    // the label in front of the first change: that one is drawn again because
-    // a wide label reaches into its neighbour's place.
+    const QFontMetrics metrics(m_font, &backgroundLayer);
+    m_legendSeen.resize(labelled);
+    std::vector<int> widths(labelled, 0);
+    for (std::size_t slot = 0; slot < labelled; ++slot) {
+        SeenKey& seen = m_legendSeen[slot];
+        seen.colour = m_owner->legendColour(static_cast<int>(slot));
+        if (const std::string_view id = m_owner->legendId(static_cast<int>(slot)); id != seen.id) {
+            // Measured once per key: the others keep their text and width.
+            seen.id = id;
+            seen.text = ui::fromCp1252(id);
+            seen.width = id.empty() ? 0 : std::max(1, metrics.horizontalAdvance(seen.text));
+        }
+        widths[slot] = seen.width;
+    }
+    const QString ellipsis = QStringLiteral("\u2026");
+    const LegendLayout layout = legendLayout(plotRect, widths, metrics.horizontalAdvance(ellipsis));
+    std::vector<DrawnKey> keys;
+    for (const LegendKeyPlace& place : layout.keys) {
+        const SeenKey& seen = m_legendSeen[static_cast<std::size_t>(place.slot)];
+        keys.push_back({place.slot, seen.id, seen.colour, place.origin, widths[static_cast<std::size_t>(place.slot)]});
+    }
+
+    const std::optional<Point> ellipsisAt = layout.keysHidden ? std::optional<Point>(layout.ellipsis) : std::nullopt;
+    std::size_t first = 0;  // the first key that is not drawn as it should be
+    while (first < keys.size() && first < m_legendDrawn.size() && keys[first] == m_legendDrawn[first])
+        ++first;
+    if (m_legendShown && first == keys.size() && first == m_legendDrawn.size() && ellipsisAt == m_legendEllipsis)
+        return;  // only a hidden key changed
+
+    // What changes is taken away first: the keys from the first changed one
+    // on, and the ellipsis. The keys never overlap, so the others stay whole.
+    const int cellHeight = metrics.ascent() + metrics.descent();
+    for (std::size_t i = first; i < m_legendDrawn.size(); ++i)
+        eraseLegendCell(m_legendDrawn[i].origin, m_legendDrawn[i].width, cellHeight);
+    if (m_legendEllipsis)
+        eraseLegendCell(*m_legendEllipsis, m_ellipsisWidth, cellHeight);
     QPainter painter(&backgroundLayer);
     prepare(painter, m_font);
-    const QFontMetrics metrics = painter.fontMetrics();
     const QColor back = toQColor(backColour);
-    for (int slot = std::max(0, firstChanged - 1); slot < labelled; ++slot) {
-        DrawnLabel& drawn = m_drawnLegend[static_cast<std::size_t>(slot)];
-        drawn.id = m_owner->legendId(slot);
-        drawn.colour = m_owner->legendColour(slot);
-        if (!drawn.id.empty()) {
-            drawOpaqueText(painter, metrics, ui::fromCp1252(drawn.id), AlignLeft | AlignTop, legendOrigin(plotRect, slot),
-                           toQColor(drawn.colour), back);
-        }
+    for (std::size_t i = first; i < keys.size(); ++i) {
+        drawOpaqueText(painter, metrics, m_legendSeen[static_cast<std::size_t>(keys[i].slot)].text, AlignLeft | AlignTop,
+                       keys[i].origin, toQColor(keys[i].colour), back);
     }
-    m_legendDrawn = true;
+    m_ellipsisWidth = metrics.horizontalAdvance(ellipsis);
+    if (ellipsisAt)
+        drawOpaqueText(painter, metrics, ellipsis, AlignLeft | AlignTop, *ellipsisAt, toQColor(gridColour), back);
+    painter.end();
+    findLitBackgroundRows(m_legendBandTop, m_legendBandTop + cellHeight);
+    m_legendDrawn = std::move(keys);
+    m_legendEllipsis = ellipsisAt;
+    m_legendShown = true;
 }
 
 bool COScopeCtrl::compose(QPainter& painter, QPoint origin)
@@ -315,17 +402,63 @@ bool COScopeCtrl::compose(QPainter& painter, QPoint origin)
     FlushSteps();
     painter.save();
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(origin, backgroundLayer);
-    painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
-    // In bands: a taller raster operation is split over Qt's thread pool, and
-    // waking its threads costs more than ORing a few hundred short rows here.
+    // In bands: a taller drawing is split over Qt's thread pool, and waking
+    // its threads costs more than copying a few hundred short rows here.
     constexpr int kBand = 64;
-    for (int top = 0; top < m_pointLayer.height(); top += kBand) {
-        const QRect band(0, top, m_pointLayer.width(), std::min(kBand, m_pointLayer.height() - top));
-        painter.drawImage(origin + band.topLeft(), m_pointLayer, band);
+    auto draw = [&](const QImage& layer, const QRect& area) {
+        for (int top = area.top(); top <= area.bottom(); top += kBand) {
+            const QRect band(area.left(), top, area.width(), std::min(kBand, area.bottom() + 1 - top));
+            painter.drawImage(origin + band.topLeft(), layer, band);
+        }
+    };
+    const Rect in = plotInside(plotRect);
+    const QRect inside = QRect(in.left, in.top, in.width(), in.height()) & backgroundLayer.rect();
+    if (colourrefToPixel(backColour) != kBlackPixel || inside.isEmpty()) {
+        draw(backgroundLayer, backgroundLayer.rect());
+        painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+        draw(m_pointLayer, m_pointLayer.rect());
+        painter.restore();
+        return true;
+    }
+    // The points never leave the plot's inside: around it, the background.
+    const QRect all = backgroundLayer.rect();
+    draw(backgroundLayer, QRect(QPoint(0, 0), QPoint(all.right(), inside.top() - 1)));
+    draw(backgroundLayer, QRect(QPoint(0, inside.bottom() + 1), all.bottomRight()));
+    draw(backgroundLayer, QRect(QPoint(0, inside.top()), QPoint(inside.left() - 1, inside.bottom())));
+    draw(backgroundLayer, QRect(QPoint(inside.right() + 1, inside.top()), QPoint(all.right(), inside.bottom())));
+    // Inside, the background is black but for a few rows (grid, trigger,
+    // legend): there a black background ORed with the points is the points
+    // themselves, copied; the other rows are ORed.
+    for (int top = inside.top(); top <= inside.bottom();) {
+        const bool lit = m_backgroundRowLit[static_cast<std::size_t>(top)] != 0;
+        int bottom = top;
+        while (bottom < inside.bottom() && (m_backgroundRowLit[static_cast<std::size_t>(bottom + 1)] != 0) == lit)
+            ++bottom;
+        const QRect rows(inside.left(), top, inside.width(), bottom + 1 - top);
+        if (lit) {
+            draw(backgroundLayer, rows);
+            painter.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+            draw(m_pointLayer, rows);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+        } else {
+            draw(m_pointLayer, rows);
+        }
+        top = bottom + 1;
     }
     painter.restore();
     return true;
+}
+
+void COScopeCtrl::findLitBackgroundRows(int top, int bottom)
+{
+    m_backgroundRowLit.resize(static_cast<std::size_t>(backgroundLayer.height()), 1);
+    const Rect in = plotInside(plotRect);
+    const int left = std::max(in.left, 0), right = std::min(in.right, backgroundLayer.width());
+    for (int y = std::max(top, 0); y < std::min(bottom, backgroundLayer.height()); ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(backgroundLayer.constScanLine(y));
+        m_backgroundRowLit[static_cast<std::size_t>(y)] =
+            left < right && std::any_of(row + left, row + right, [](std::uint32_t p) { return p != kBlackPixel; });
+    }
 }
 
 const QImage& COScopeCtrl::composedImage()

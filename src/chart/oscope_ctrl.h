@@ -7,6 +7,11 @@
 // line, legend) and the points (the dots, the only layer that scrolls). A paint
 // ORs the points over the background and copies the result once.
 //
+// A new size lays everything out again for that size and keeps what was
+// plotted: the chart remembers its last steps (values and colours) since the
+// last Rebuild and draws them again, the newest at the plot's right edge, as
+// if they had been plotted at the new size.
+//
 // GUI thread only.
 
 #include <QFont>
@@ -14,6 +19,7 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,7 +57,7 @@ public:
     void AddGap(double value);
 
     // The picture a paint shows in the client area: the background with the
-    // points ORed over it.
+    // points ORed over it. Null before the first Rebuild.
     const QImage& composedImage();
 
     // Width of the client and static edges around the client area.
@@ -80,7 +86,7 @@ public:
     double verticalScale = 0.0;  // pixels per value unit
     Rect clientRect;
     Rect plotRect;  // its left follows the widest value label (Rebuild)
-    // Null until the first Rebuild; never re-created afterwards.
+    // Null until the first Rebuild; made again at each new client size.
     QImage backgroundLayer;
     // The scrolled dots, brought up to date first: steps are applied together
     // when the layer is next looked at (a paint, usually).
@@ -92,6 +98,8 @@ protected:
 
 private:
     void OnSize();
+    // The background layer without the legend: frame, grid, trigger line, labels.
+    void DrawBackground();
     void Step(std::uint32_t dotColour, double value, bool withLegend);
     // Applies the steps taken since the layer was last brought up to date: one
     // scroll for all of them, then their dots, oldest first. The same pixels
@@ -105,23 +113,52 @@ private:
 
     const ChartOwner* m_owner = nullptr;
     QFont m_font;
-    // The labels on the background layer since the last Rebuild, slot by slot:
-    // drawing the same ones again would change no pixel.
-    struct DrawnLabel {
+
+    // The legend on the background layer since the last Rebuild. The owner's
+    // keys and colours as last read: while they stay the same, so does the legend.
+    struct SeenKey {
         std::string id;
         std::uint32_t colour = 0;
-        bool operator==(const DrawnLabel&) const = default;
+        QString text;   // the key as drawn
+        int width = 0;  // of its text, 0 for a free slot
     };
-    std::vector<DrawnLabel> m_drawnLegend;
-    bool m_legendDrawn = false;
+    std::vector<SeenKey> m_legendSeen;
+    struct DrawnKey {
+        int slot = 0;
+        std::string id;
+        std::uint32_t colour = 0;
+        Point origin;
+        int width = 0;
+        bool operator==(const DrawnKey&) const = default;
+    };
+    std::vector<DrawnKey> m_legendDrawn;
+    std::optional<Point> m_legendEllipsis;  // where it says that some keys are hidden
+    int m_ellipsisWidth = 0;
+    // The background layer's rows under the legend, without the legend.
+    QImage m_legendBand;
+    int m_legendBandTop = 0;
+    // Puts the background back under a key's text cell.
+    void eraseLegendCell(Point origin, int width, int height);
+    // For each row of the background layer: whether it holds anything but
+    // black inside the plot (a grid line, the trigger line, the legend).
+    std::vector<char> m_backgroundRowLit;
+    void findLitBackgroundRows(int top, int bottom);
+    bool m_legendShown = false;     // a legend was drawn since the last Rebuild
+
     QImage m_composed;
     QImage m_pointLayer;
-    // Steps not yet applied to m_pointLayer: each dot's pixel and row.
-    struct PendingDot {
+
+    // The last steps since the Rebuild, oldest first, in a ring: enough for a
+    // plot 16384 pixels wide, so that a larger chart shows more of them.
+    struct PlottedStep {
         std::uint32_t pixel;
-        int y;
+        double value;
     };
-    std::vector<PendingDot> m_pendingDots;
+    static constexpr std::size_t kKeptSteps = 4096;
+    std::vector<PlottedStep> m_steps;
+    std::size_t m_stepsEnd = 0;    // where the next step goes
+    std::size_t m_stepCount = 0;   // steps kept
+    std::size_t m_unapplied = 0;   // the newest steps not yet in m_pointLayer
 };
 
 }  // namespace varno::chart

@@ -100,13 +100,13 @@ std::vector<Label> labelTable(const LabelInputs& in)
     const int underY = p.bottom + 4;
     const int centreX = (p.left + p.right) / 2;
     const int steps = in.shiftPixels > 0 ? in.plotWidth / in.shiftPixels : 0;
+    const std::array<int, 3> rows = gridRows(p, p.height());
 
     std::vector<Label> labels = {
         {formatFixed(in.upperLimit, d), AlignRight | AlignTop, {valueX, p.top}},
-        // The middle labels stand at fixed distances below the top, not on the grid lines.
-        {formatFixed(lower + span * 3 * 0.25, d), AlignRight | AlignTop, {valueX, p.top + 55}},
-        {formatFixed(lower + span * 2 * 0.25, d), AlignRight | AlignTop, {valueX, p.top + 118}},
-        {formatFixed(lower + span * 0.25, d), AlignRight | AlignTop, {valueX, p.top + 180}},
+        {formatFixed(lower + span * 3 * 0.25, d), AlignRight | AlignTop, {valueX, rows[0] - kMiddleLabelRise[0]}},
+        {formatFixed(lower + span * 2 * 0.25, d), AlignRight | AlignTop, {valueX, rows[1] - kMiddleLabelRise[1]}},
+        {formatFixed(lower + span * 0.25, d), AlignRight | AlignTop, {valueX, rows[2] - kMiddleLabelRise[2]}},
         {formatFixed(lower, d), AlignRight | AlignBaseline, {valueX, p.bottom}},
         {in.yAxisText, AlignRight | AlignBaseline, {p.left - 15, p.bottom + 15}},
         {"0", AlignLeft | AlignTop, {p.left, underY}},
@@ -158,6 +158,37 @@ Rect clearedStrip(const Rect& plot, int shiftPixels)
 Point legendOrigin(const Rect& plot, int slot)
 {
     return {plot.left + 10 + kLegendPitch * slot, plot.bottom - 15};
+}
+
+LegendLayout legendLayout(const Rect& plot, std::span<const int> widths, int ellipsisWidth)
+{
+    LegendLayout layout;
+    std::vector<int> ends;  // where the text of each key placed so far ends
+    for (std::size_t i = 0; i < widths.size(); ++i) {
+        const int width = widths[i];
+        if (width <= 0)
+            continue;
+        const int slot = static_cast<int>(i);
+        Point origin = legendOrigin(plot, slot);
+        if (!ends.empty())
+            origin.x = std::max(origin.x, ends.back() + kLegendGap);
+        if (origin.x + width > plot.right) {
+            layout.keysHidden = true;
+            break;
+        }
+        layout.keys.push_back({slot, origin});
+        ends.push_back(origin.x + width);
+    }
+    if (!layout.keysHidden)
+        return layout;
+    for (;;) {
+        const int x = ends.empty() ? legendOrigin(plot, 0).x : ends.back() + kLegendGap;
+        layout.ellipsis = {x, plot.bottom - 15};
+        if (ends.empty() || x + ellipsisWidth <= plot.right)
+            return layout;
+        layout.keys.pop_back();
+        ends.pop_back();
+    }
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -89,7 +90,13 @@ struct LabelInputs {
 
 // The texts around the plot, in drawing order: five value labels, the y-axis
 // text, "0", the step count, the x-axis text and, with a trigger, "Trigger=%d".
+// Each of the three middle value labels keeps the distance from its grid line
+// that it has on the 245-pixel plot of the window's template (where its top
+// stands 55, 118 and 180 pixels below the plot's top), so that on a taller plot
+// it still names its line.
 std::vector<Label> labelTable(const LabelInputs& in);
+// How far above its grid line (mid - q, mid, mid + q) each middle label's top stands.
+inline constexpr std::array<int, 3> kMiddleLabelRise = {6, 4, 3};
 
 // printf's "%.*f".
 std::string formatFixed(double value, int decimalPlaces);
@@ -111,9 +118,39 @@ Point scrollDestination(const Rect& plot);
 // ... and the inside's last `shiftPixels` columns, which the scroll has left
 // as they were, are cleared for the newest dot.
 Rect clearedStrip(const Rect& plot, int shiftPixels);
-// Where the legend label of `slot` starts (left and top of its text).
+// ---- The legend ----
+
+// The place of the legend key of `slot` when nothing pushes it aside (left
+// and top of its text).
 Point legendOrigin(const Rect& plot, int slot);
 inline constexpr int kLegendPitch = 55;
+// Between the end of a key's text and the next key: about a space of the
+// legend font. Small enough that keys of six hexadecimal digits (at most 52
+// pixels wide) keep the 55-pixel pitch.
+inline constexpr int kLegendGap = 3;
+
+struct LegendKeyPlace {
+    int slot = 0;
+    Point origin;  // left and top of the key's text
+    bool operator==(const LegendKeyPlace&) const = default;
+};
+
+struct LegendLayout {
+    std::vector<LegendKeyPlace> keys;  // the keys drawn, in slot order
+    // Some keys did not fit before the plot's right edge: an ellipsis after
+    // the last key drawn says so.
+    bool keysHidden = false;
+    Point ellipsis;
+    bool operator==(const LegendLayout&) const = default;
+};
+
+// Where the keys go: each at its slot's place, or just after the previous
+// key's text (plus kLegendGap) when that is further right, so that no two keys
+// ever overlap. From the first key whose text would pass the plot's right edge
+// on, no key is drawn; the ellipsis, `ellipsisWidth` pixels wide, must fit
+// there too, or the key before it gives way. `widths` holds the width of each
+// labelled slot's text, 0 for a free slot.
+LegendLayout legendLayout(const Rect& plot, std::span<const int> widths, int ellipsisWidth);
 
 // ---- 32-bit pixels ----
 

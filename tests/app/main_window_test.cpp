@@ -15,6 +15,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <ctime>
+#include <map>
 
 #include "app/about_dialog.h"
 #include "app/main_window.h"
@@ -41,13 +42,103 @@ TEST_F(MainWindowTest, WindowHasTheTemplateTitleAndSize)
     EXPECT_EQ(line, QRect(0, 499, 573, line.height()));
     EXPECT_GE(line.height(), window->fontMetrics().height());
     EXPECT_EQ(window->size(), QSize(573, 499 + line.height()));
-    EXPECT_EQ(window->minimumSize(), window->maximumSize());
     for (const auto& t : app::windowTemplate()) {
         if (t.id != -1) {
             EXPECT_LE(window->control(t.id)->geometry().bottom(), 498) << t.id;
         }
     }
+    // That size is also the smallest; the window may grow and be maximised.
+    EXPECT_EQ(window->minimumSize(), window->size());
+    EXPECT_EQ(window->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    window->resize(400, 300);
+    EXPECT_EQ(window->size(), QSize(573, 499 + line.height()));
     EXPECT_FALSE(window->windowIcon().isNull());
+}
+
+// Every child of the window that is not a window itself, with its place.
+std::map<QWidget*, QRect> childPlaces(QWidget* window)
+{
+    std::map<QWidget*, QRect> places;
+    for (QWidget* w : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!w->isWindow())
+            places[w] = w->geometry();
+    return places;
+}
+
+TEST_F(MainWindowTest, ResizingGrowsTheChartAndMovesTheControlsBelowItDown)
+{
+    // Points and legend keys, so that the picture holds more than an empty chart.
+    for (int i = 0; i < 40; ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%02X0A1B%02XABCD", 125 + (i * 7) % 50, i % 3);
+        postFrame(link::FRAME_KIND_READER, text);
+    }
+    postFrame(link::FRAME_KIND_DEBUG, "96 8C +0A 0C16BF");
+    window->showFields();
+    processEvents();
+    const QImage before = window->grab().toImage();
+    const std::map<QWidget*, QRect> atTemplate = childPlaces(window.get());
+    QWidget* frame = window->control(idc::ChartFrame);
+    const int frameBottom = atTemplate.at(frame).bottom();
+
+    // Larger, then maximised on a 1920 × 1080 screen (no window manager: the
+    // whole screen), then a little larger than the template.
+    for (const QSize size : {QSize(1024, 768), QSize(1920, 1080), QSize(600, 520)}) {
+        window->resize(size);
+        processEvents();
+        ASSERT_EQ(window->size(), size);
+        // The smallest size: the template's, and the status line below it.
+        const int dx = size.width() - window->minimumWidth(), dy = size.height() - window->minimumHeight();
+        int moved = 0;
+        for (const auto& [w, at] : atTemplate) {
+            if (w == frame || w == window->chart) {
+                EXPECT_EQ(w->geometry(), QRect(9, 10, 558 + dx, 286 + dy)) << size.width();
+            } else if (w == window->statusLine) {
+                // Along the bottom, across the whole window.
+                EXPECT_EQ(w->geometry(), at.translated(0, dy).adjusted(0, 0, dx, 0)) << size.width();
+                ++moved;
+            } else if (at.top() > frameBottom) {
+                EXPECT_EQ(w->geometry(), at.translated(0, dy)) << w->objectName().toStdString() << " " << size.width();
+                ++moved;
+            } else {
+                EXPECT_EQ(w->geometry(), at) << w->objectName().toStdString();
+            }
+        }
+        EXPECT_EQ(moved, static_cast<int>(atTemplate.size()) - 2);  // everything but the frame and the chart
+        EXPECT_EQ(window->textView->geometry(), QRect(11, 302 + dy, 312, 185));
+        EXPECT_EQ(window->chart->clientWidth, 552 + dx);
+        EXPECT_EQ(window->chart->clientHeight, 280 + dy);
+        EXPECT_EQ(window->chart->plotRect, (chart::Rect{42, 10, 542 + dx, 255 + dy}));
+        EXPECT_EQ(window->childAt(9 + 279 + dx, 10 + 143 + dy), window->chart);
+    }
+
+    // Back at the template's size: the template's pixels, points and legend included.
+    window->resize(573, 499);
+    processEvents();
+    EXPECT_EQ(childPlaces(window.get()), atTemplate);
+    EXPECT_EQ(window->grab().toImage(), before);
+}
+
+// A line along the window's bottom, added below the template's controls with
+// the window grown by its height, follows the bottom edge and spans the width.
+TEST_F(MainWindowTest, ALineAddedAlongTheBottomFollowsTheBottomEdge)
+{
+    auto* line = new QLabel(QStringLiteral("line"), window.get());
+    line->setGeometry(0, 499, 573, 20);
+    line->show();
+    window->setMinimumSize(573, 519);
+    processEvents();
+    EXPECT_EQ(window->size(), QSize(573, 519));
+    EXPECT_EQ(window->control(idc::Open)->geometry(), QRect(492, 457, 63, 23));
+    EXPECT_EQ(line->geometry(), QRect(0, 499, 573, 20));
+
+    window->resize(1000, 800);
+    processEvents();
+    EXPECT_EQ(line->geometry(), QRect(0, 780, 1000, 20));
+    EXPECT_EQ(window->control(idc::Open)->geometry(), QRect(492, 738, 63, 23));
+    EXPECT_EQ(window->control(idc::ChartFrame)->geometry(), QRect(9, 10, 985, 567));
 }
 
 TEST_F(MainWindowTest, ControlsStandAtTheirTemplateRectangles)
@@ -323,7 +414,8 @@ TEST_F(MainWindowTest, ContextMenuOffersTheAboutBox)
         menu->actions().first()->trigger();
         menu->close();
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(300, 100), window->mapToGlobal(QPoint(300, 100)));
+    // Outside the chart, which has a menu of its own.
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(300, 480), window->mapToGlobal(QPoint(300, 480)));
     QApplication::sendEvent(window.get(), &event);
     processEvents();
 

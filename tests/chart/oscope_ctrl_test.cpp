@@ -15,7 +15,12 @@ namespace {
 
 constexpr std::uint32_t kRed = 0x0000FF, kGreen = 0x00FF00;
 
-using ScopeChartTest = ChartTest;
+void plotSteps(app::CVARNODlg& window, chart::COScopeCtrl& chart);
+
+class ScopeChartTest : public ChartTest {
+protected:
+    void plotStepsForScreen() { plotSteps(*window, chart()); }
+};
 
 TEST_F(ScopeChartTest, StandsOverItsFrameWithTheStartUpConfiguration)
 {
@@ -222,6 +227,23 @@ TEST_F(ScopeChartTest, DotsAreOredOverTheBackgroundAndPaintedOnce)
             ASSERT_EQ(shown.pixel(x, y), background(x, y) | point(x, y)) << x << ',' << y;
 }
 
+// Whatever the rows of the background hold (grid, trigger line, legend, or
+// nothing) and whatever its colour, the screen is the background ORed with the points.
+TEST_F(ScopeChartTest, ScreenIsTheBackgroundOredWithThePoints)
+{
+    window->triggerSlider->setValue(121);  // the trigger line through the legend's rows
+    for (std::uint32_t back : {0x000000u, 0x402010u}) {
+        chart().SetBackColour(back);
+        window->ResetLegend();
+        plotStepsForScreen();
+        const QImage shown = screenClient();
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                ASSERT_EQ(shown.pixel(x, y), background(x, y) | point(x, y)) << back << ": " << x << ',' << y;
+        EXPECT_EQ(chart().composedImage(), shown) << back;
+    }
+}
+
 TEST_F(ScopeChartTest, ManyPointsCostOnePaint)
 {
     struct PaintCounter : QObject {
@@ -312,6 +334,37 @@ TEST_F(ScopeChartTest, LegendGrownSlotBySlotLooksAsIfDrawnAtOnce)
     EXPECT_EQ(chart().backgroundLayer, grown);
 }
 
+TEST_F(ScopeChartTest, LegendChangedInPlaceLooksAsIfDrawnAtOnce)
+{
+    // The trigger line runs through the legend's rows: what a key covered
+    // comes back when the key moves away.
+    window->triggerSlider->setValue(121);
+    auto drawnAtOnce = [&] {
+        chart().Rebuild();
+        chart().AppendPoint(kRed, 150);
+        return chart().backgroundLayer.copy();
+    };
+    const char* wide[] = {"DDDDDD/1", "DDDDDD/2", "CCCCCC/1", "CCCCCC/2", "DCDCDC/1", "DCDCDC/2", "CDCDCD/1", "CDCDCD/2"};
+    chart().Rebuild();
+    for (const char* key : wide)
+        window->ReserveLegendSlot(key);
+    chart().AppendPoint(kRed, 150);  // seven keys and the ellipsis
+    ASSERT_GT(countPixels(chart().backgroundLayer, QRect(52, 250, 490, 1), kYellow), 0);
+
+    struct Change {
+        int slot;
+        const char* key;
+    };
+    // Shorter keys: the ones after move left, the hidden one comes back and
+    // the ellipsis goes; then a wider one pushes them right again.
+    for (const Change& change : {Change{1, "0A1B"}, Change{4, "0C"}, Change{0, "DDDDDD/1DD"}, Change{7, ""}}) {
+        window->legendIds[static_cast<std::size_t>(change.slot)] = change.key;
+        chart().AppendPoint(kRed, 150);
+        const QImage changed = chart().backgroundLayer.copy();
+        EXPECT_EQ(changed, drawnAtOnce()) << change.slot << " " << change.key;
+    }
+}
+
 TEST_F(ScopeChartTest, DegenerateLimitsDrawSafely)
 {
     chart().SetLimits(150, 150, 1);  // no span: every value on the bottom line
@@ -324,6 +377,158 @@ TEST_F(ScopeChartTest, DegenerateLimitsDrawSafely)
     chart().SetLimits(-1e308, 1e308, 400);
     chart().AppendPoint(kRed, 0);
     EXPECT_FALSE(screenClient().isNull());
+}
+
+// The keys of the legend band, left to right: each a stretch of columns whose
+// lit pixels all have one colour (the gaps between its letters included),
+// with its first and last lit column. Keys that overlapped would share a
+// column; keys that touched would leave no blank column between them.
+struct ColourRun {
+    QRgb colour;
+    int first, last;
+};
+std::vector<ColourRun> legendRuns(const QImage& bg, const chart::Rect& plot)
+{
+    std::vector<ColourRun> runs;
+    for (int x = plot.left + 1; x <= plot.right; ++x) {
+        QRgb colour = kBlack;
+        for (int y = plot.bottom - 15; y < plot.bottom - 1; ++y) {
+            const QRgb p = bg.pixel(x, y);
+            if (p == kBlack)
+                continue;
+            if (colour != kBlack && p != colour)
+                ADD_FAILURE() << "two colours in column " << x;
+            colour = p;
+        }
+        if (colour == kBlack)
+            continue;
+        if (!runs.empty() && runs.back().colour == colour) {
+            runs.back().last = x;
+            continue;
+        }
+        if (!runs.empty() && runs.back().last == x - 1)
+            ADD_FAILURE() << "keys touch at column " << x;
+        runs.push_back({colour, x, x});
+    }
+    return runs;
+}
+
+TEST_F(ScopeChartTest, LegendKeysStandApartAndSayWhenSomeAreHidden)
+{
+    const chart::Rect& p = plot();
+    auto show = [&](std::vector<const char*> keys) {
+        window->ResetLegend();
+        chart().Rebuild();
+        for (const char* key : keys)
+            window->ReserveLegendSlot(key);
+        chart().AppendPoint(kRed, 150);
+        return legendRuns(chart().backgroundLayer, p);
+    };
+    // The widest keys of six hexadecimal digits keep the 55-pixel pitch.
+    std::vector<ColourRun> runs = show({"DDDDDD", "CCCCCC", "D0D0D0", "0C0C0C", "DDDDDD", "CCCCCC", "DCDCDC", "CDCDCD"});
+    ASSERT_EQ(runs.size(), 8u);
+    for (int slot = 0; slot < 8; ++slot) {
+        const ColourRun& r = runs[static_cast<std::size_t>(slot)];
+        EXPECT_EQ(r.colour, pixelOf(window->legendColours[static_cast<std::size_t>(slot)])) << slot;
+        EXPECT_GE(r.first, p.left + 10 + 55 * slot) << slot;
+        EXPECT_LE(r.first, p.left + 10 + 55 * slot + 2) << slot;
+    }
+
+    // Eight-character debug keys are wider than the pitch: each follows the
+    // one before with a gap, and all eight fit.
+    runs = show({"0C16BF/1", "0C16BF/2", "0C16C0/1", "0C16C0/2", "0A1B2C/1", "0A1B2C/2", "31C0DE/1", "31C0DE/2"});
+    ASSERT_EQ(runs.size(), 8u);
+    for (int slot = 0; slot < 8; ++slot)
+        EXPECT_EQ(runs[static_cast<std::size_t>(slot)].colour, pixelOf(window->legendColours[static_cast<std::size_t>(slot)]));
+    EXPECT_GT(runs[7].first, p.left + 10 + 55 * 7);
+    EXPECT_LE(runs[7].last, p.right);
+
+    // The widest debug keys do not all fit: the last is left out and an
+    // ellipsis in the grid's colour says so, before the plot's right edge.
+    runs = show({"DDDDDD/1", "DDDDDD/2", "CCCCCC/1", "CCCCCC/2", "DCDCDC/1", "DCDCDC/2", "CDCDCD/1", "CDCDCD/2"});
+    ASSERT_EQ(runs.size(), 8u);
+    for (int slot = 0; slot < 7; ++slot)
+        EXPECT_EQ(runs[static_cast<std::size_t>(slot)].colour, pixelOf(window->legendColours[static_cast<std::size_t>(slot)]));
+    EXPECT_EQ(runs[7].colour, pixelOf(chart().gridColour));
+    EXPECT_LT(runs[7].last - runs[7].first, 12);  // "…", not a key
+    EXPECT_LE(runs[7].last, p.right);
+
+    // On a wider chart the hidden key comes back.
+    chart().resize(chart().width() + 200, chart().height());
+    runs = legendRuns(chart().backgroundLayer, plot());
+    ASSERT_EQ(runs.size(), 8u);
+    EXPECT_EQ(runs[7].colour, pixelOf(window->legendColours[7]));
+    EXPECT_GT(runs[7].last - runs[7].first, 30);
+}
+
+// Steps with legend keys, in and out of the limits, and gaps: more than the
+// template's plot holds (125).
+void plotSteps(app::CVARNODlg& window, chart::COScopeCtrl& chart)
+{
+    const char* keys[] = {"0A1B2C", "0C16BF/1", "0C16BF/2", "31C0DE"};
+    for (int i = 0; i < 300; ++i) {
+        if (i % 17 == 16) {
+            chart.AddGap(70);
+            continue;
+        }
+        int slot = window.FindLegendSlot(keys[i % 4]);
+        if (slot < 0)
+            slot = window.ReserveLegendSlot(keys[i % 4]);
+        chart.AppendPoint(window.legendColours[static_cast<std::size_t>(slot)], 115 + (i * 37) % 72);
+    }
+}
+
+TEST_F(ScopeChartTest, ANewSizeShowsThePointsAsIfPlottedAtThatSize)
+{
+    plotSteps(*window, chart());
+    const QImage templatePoints = chart().pointLayer().copy();
+    const QImage templateBackground = chart().backgroundLayer.copy();
+    const QRect templateGeometry = chart().geometry();
+
+    // The chart of a window maximised on a 1920 × 1080 screen.
+    chart().setGeometry(9, 10, 1905, 867);
+    chart::COScopeCtrl& c = chart();
+    EXPECT_EQ(c.clientWidth, 1899);
+    EXPECT_EQ(c.clientHeight, 861);
+    EXPECT_EQ(c.clientRect, (chart::Rect{0, 0, 1899, 861}));
+    EXPECT_EQ(c.plotRect, (chart::Rect{42, 10, 1889, 836}));
+    EXPECT_EQ(c.plotHeight, 826);
+    EXPECT_EQ(c.plotWidth, 1847);
+    EXPECT_DOUBLE_EQ(c.verticalScale, 826 / 60.0);
+    EXPECT_EQ(c.backgroundLayer.size(), QSize(1899, 861));
+    EXPECT_EQ(c.pointLayer().size(), QSize(1899, 861));
+    // The trigger line, still on the top line, across the whole plot.
+    EXPECT_EQ(background(1884, 10), kYellow);
+    // All 300 steps fit now, including those that had left the smaller plot:
+    // the oldest, a dot at 115 - 120 = -5, lies below the plot; the second at
+    // 152, 299 steps from the newest.
+    const int y152 = chart::valueToY(152, 120, c.verticalScale, plot().bottom);
+    EXPECT_EQ(point(plot().right - 2 - 4 * 298, y152), pixelOf(window->legendColours[1]));
+    const QImage grownPoints = c.pointLayer().copy();
+    const QImage grownBackground = c.backgroundLayer.copy();
+    const QImage shown = screenClient();
+    for (int y = 0; y < shown.height(); y += 7)
+        for (int x = 0; x < shown.width(); x += 3)
+            ASSERT_EQ(shown.pixel(x, y), grownBackground.pixel(x, y) | grownPoints.pixel(x, y)) << x << ',' << y;
+
+    // The same steps plotted at that size from the start give the same pixels.
+    window->ResetLegend();
+    c.Rebuild();
+    plotSteps(*window, c);
+    EXPECT_EQ(c.pointLayer(), grownPoints);
+    EXPECT_EQ(c.backgroundLayer, grownBackground);
+
+    // Back at the template's size: the template's pixels.
+    c.setGeometry(templateGeometry);
+    EXPECT_EQ(c.plotRect, (chart::Rect{42, 10, 542, 255}));
+    EXPECT_EQ(c.pointLayer(), templatePoints);
+    EXPECT_EQ(c.backgroundLayer, templateBackground);
+
+    // The next point steps on from there.
+    c.AppendPoint(kRed, 150);
+    EXPECT_EQ(point(newestX(), 133), pixelOf(kRed));
+    EXPECT_EQ(c.pointLayer().copy(0, 0, 536, 280), templatePoints.copy(4, 0, 536, 280).copy(0, 0, 536, 280)
+                                                           .isNull() ? QImage() : c.pointLayer().copy(0, 0, 536, 280));
 }
 
 }  // namespace

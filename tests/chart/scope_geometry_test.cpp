@@ -160,6 +160,165 @@ TEST(ScopeGeometry, LabelTableOfTheStartUpChart)
     EXPECT_EQ(labels[7].text, "0");
 }
 
+// The chart at the window's template size, in a 1024 × 768 window and in a
+// window maximised on a 1920 × 1080 screen: the size handler's rules give the
+// plot, the labels follow it, the trigger line falls between the limits.
+TEST(ScopeGeometry, EverythingFollowsTheClientSize)
+{
+    struct Case {
+        const char* window;
+        int clientWidth, clientHeight;
+        Rect sizeHandlerPlot;  // before the rebuild moves its left edge
+        Rect plot;
+        int steps;                      // the label under the plot's right end
+        std::array<int, 3> gridRows;    // mid - q, mid, mid + q
+        std::array<int, 3> middleTops;  // the tops of "165.0", "150.0" and "135.0"
+        int trigger150, trigger135;     // the trigger line's row at 150 and at 135
+    };
+    const Case cases[] = {
+        {"573 x 499", 552, 280, {20, 10, 542, 255}, {42, 10, 542, 255}, 125, {71, 132, 193}, {65, 128, 190}, 132, 193},
+        {"1024 x 768", 1003, 549, {20, 10, 993, 524}, {42, 10, 993, 524}, 237, {139, 267, 395}, {133, 263, 392}, 267, 395},
+        {"1920 x 1080", 1899, 861, {20, 10, 1889, 836}, {42, 10, 1889, 836}, 461, {217, 423, 629}, {211, 419, 626}, 423, 629},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.window);
+        const SizeLayout l = layoutForClient(c.clientWidth, c.clientHeight);
+        EXPECT_EQ(l.clientRect, (Rect{0, 0, c.clientWidth, c.clientHeight}));
+        EXPECT_EQ(l.plotRect, c.sizeHandlerPlot);
+        EXPECT_EQ(l.plotHeight, c.clientHeight - 35);
+        EXPECT_EQ(l.plotWidth, c.clientWidth - 30);
+
+        Rect plot = l.plotRect;
+        plot.left = plotLeft(l.clientRect.left, 120, 180, 1);
+        ASSERT_EQ(plot, c.plot);
+        EXPECT_EQ(gridRows(plot, l.plotHeight), c.gridRows);
+        EXPECT_EQ(triggerToY(180, 120, 180, plot.top, plot.bottom), plot.top);
+        EXPECT_EQ(triggerToY(150, 120, 180, plot.top, plot.bottom), c.trigger150);
+        EXPECT_EQ(triggerToY(135, 120, 180, plot.top, plot.bottom), c.trigger135);
+        EXPECT_EQ(triggerToY(120, 120, 180, plot.top, plot.bottom), plot.bottom);
+
+        LabelInputs in;
+        in.plot = plot;
+        in.plotWidth = plot.width();
+        in.lowerLimit = 120;
+        in.upperLimit = 180;
+        in.limitSpan = 60;
+        in.decimalPlaces = 1;
+        in.shiftPixels = 4;
+        in.xAxisText = "Trames reçues";
+        in.yAxisText = "RSSI";
+        in.hasTrigger = true;
+        in.triggerLevel = 150;
+        const int under = plot.bottom + 4, centre = (plot.left + plot.right) / 2;
+        const std::vector<Label> expected = {
+            {"180.0", AlignRight | AlignTop, {38, 10}},
+            {"165.0", AlignRight | AlignTop, {38, c.middleTops[0]}},
+            {"150.0", AlignRight | AlignTop, {38, c.middleTops[1]}},
+            {"135.0", AlignRight | AlignTop, {38, c.middleTops[2]}},
+            {"120.0", AlignRight | AlignBaseline, {38, plot.bottom}},
+            {"RSSI", AlignRight | AlignBaseline, {27, plot.bottom + 15}},
+            {"0", AlignLeft | AlignTop, {42, under}},
+            {std::to_string(c.steps), AlignRight | AlignTop, {plot.right, under}},
+            {"Trames reçues", AlignCenter | AlignTop, {centre, under}},
+            {"Trigger=150", AlignCenter | AlignTop, {centre + 120, under}},
+        };
+        EXPECT_EQ(labelTable(in), expected);
+        for (int slot = 0; slot < 8; ++slot)
+            EXPECT_EQ(legendOrigin(plot, slot), (Point{52 + 55 * slot, plot.bottom - 15})) << slot;
+    }
+}
+
+// Key widths as the legend font draws them: six hexadecimal digits take 40 to
+// 52 pixels, a debug key such as "0C16BF/1" 54, the ellipsis 12.
+TEST(ScopeGeometry, LegendKeysNeverOverlap)
+{
+    using Places = std::vector<LegendKeyPlace>;
+    constexpr int kEllipsis = 12;
+    struct Case {
+        const char* what;
+        Rect plot;
+        std::vector<int> widths;  // of slots 0 to 7; 0 = free
+        Places keys;
+        bool hidden;
+        Point ellipsis;
+    };
+    const Case cases[] = {
+        {"six-digit reader keys: each at its slot's place",
+         kPlot,
+         {45, 52, 40, 52, 45, 45, 52, 40},
+         {{0, {52, 240}}, {1, {107, 240}}, {2, {162, 240}}, {3, {217, 240}},
+          {4, {272, 240}}, {5, {327, 240}}, {6, {382, 240}}, {7, {437, 240}}},
+         false,
+         {}},
+        {"free slots keep their place",
+         kPlot,
+         {45, 0, 0, 52, 0, 0, 0, 0},
+         {{0, {52, 240}}, {3, {217, 240}}},
+         false,
+         {}},
+        {"eight-character debug keys: each just after the one before",
+         kPlot,
+         {54, 54, 54, 54, 54, 54, 54, 54},
+         {{0, {52, 240}}, {1, {109, 240}}, {2, {166, 240}}, {3, {223, 240}},
+          {4, {280, 240}}, {5, {337, 240}}, {6, {394, 240}}, {7, {451, 240}}},
+         false,
+         {}},
+        {"a wide key pushes only its neighbours that it would touch",
+         kPlot,
+         {54, 45, 45, 45, 0, 0, 0, 0},
+         {{0, {52, 240}}, {1, {109, 240}}, {2, {162, 240}}, {3, {217, 240}}},
+         false,
+         {}},
+        {"more keys than fit: the ellipsis after the last that fits",
+         kPlot,
+         {62, 62, 62, 62, 62, 62, 62, 62},
+         {{0, {52, 240}}, {1, {117, 240}}, {2, {182, 240}}, {3, {247, 240}},
+          {4, {312, 240}}, {5, {377, 240}}, {6, {442, 240}}},
+         true,
+         {507, 240}},
+        {"the ellipsis needs room: the last key that fits gives way",
+         kPlot,
+         {62, 62, 62, 62, 62, 62, 90, 62},
+         {{0, {52, 240}}, {1, {117, 240}}, {2, {182, 240}}, {3, {247, 240}}, {4, {312, 240}}, {5, {377, 240}}},
+         true,
+         {442, 240}},
+        {"keys after one that does not fit stay hidden, even short ones",
+         kPlot,
+         {45, 45, 45, 45, 45, 45, 200, 8},
+         {{0, {52, 240}}, {1, {107, 240}}, {2, {162, 240}}, {3, {217, 240}}, {4, {272, 240}}, {5, {327, 240}}},
+         true,
+         {375, 240}},
+        {"a key that ends on the plot's right edge fits",
+         {42, 10, 113, 255},
+         {61},
+         {{0, {52, 240}}},
+         false,
+         {}},
+        {"no room for any key",
+         {42, 10, 60, 255},
+         {45},
+         {},
+         true,
+         {52, 240}},
+    };
+    for (const Case& c : cases) {
+        const LegendLayout l = legendLayout(c.plot, c.widths, kEllipsis);
+        EXPECT_EQ(l.keys, c.keys) << c.what;
+        EXPECT_EQ(l.keysHidden, c.hidden) << c.what;
+        if (c.hidden) {
+            EXPECT_EQ(l.ellipsis, c.ellipsis) << c.what;
+        }
+        // Whatever the widths: no two keys overlap, none passes the plot's right edge.
+        for (std::size_t i = 0; i < l.keys.size(); ++i) {
+            const int end = l.keys[i].origin.x + c.widths[static_cast<std::size_t>(l.keys[i].slot)];
+            EXPECT_LE(end, c.plot.right) << c.what;
+            if (i + 1 < l.keys.size()) {
+                EXPECT_LE(end + kLegendGap, l.keys[i + 1].origin.x) << c.what;
+            }
+        }
+    }
+}
+
 TEST(ScopeGeometry, FixedPointFormatting)
 {
     EXPECT_EQ(formatFixed(165, 1), "165.0");

@@ -370,6 +370,19 @@ class Session:
     def click_centre(self, window, rect):
         self.click(window, rect.x + rect.w // 2, rect.y + rect.h // 2)
 
+    def window_size(self, window):
+        """The window's (width, height) on the display."""
+        out = self.xdo("getwindowgeometry", "--shell", window)
+        fields = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(fields["WIDTH"]), int(fields["HEIGHT"])
+
+    def resize_window(self, window, width, height):
+        """Puts the window in the display's top left corner at the given size,
+        as maximising it would (there is no window manager to do it)."""
+        self.xdo("windowmove", "--sync", window, 0, 0)
+        self.xdo("windowsize", "--sync", window, width, height)
+        self.wait_for(lambda: self.window_size(window) == (width, height), 10, f"the window to be {width}x{height}")
+
     def screenshot(self, window, path):
         """Captures the window as a PPM file and returns its pixels."""
         r = self._run(["import", "-window", window, "-depth", "8", "ppm:" + path])
