@@ -25,7 +25,7 @@
 #include "log/clock.h"
 #include "log/working_directory.h"
 #include "ui/dialog_units.h"
-#include "ui/frame_posted.h"
+#include "ui/frames_waiting.h"
 #include "ui/qt_text.h"
 
 // Resources of a static library are registered by hand, from the global namespace.
@@ -89,6 +89,7 @@ CVARNODlg::CVARNODlg(QWidget* parent)
                           | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     registerResources();
+    frameHandOver = std::make_shared<link::FrameHandOver>(ui::wakeByPosting(this));
     workingDirectory = log::currentWorkingDirectory();
     setWindowTitle(QStringLiteral("VARNO - KAVRO Log Graphique v1.1.1"));
     setWindowIcon(QIcon(QStringLiteral(":/varno/varno.png")));
@@ -426,9 +427,8 @@ void CVARNODlg::showFields()
 bool CVARNODlg::event(QEvent* e)
 {
     ui::acquireHandover(e);  // before anything reads an event another thread built
-    if (e->type() == ui::FramePosted::kType) {
-        auto* posted = static_cast<ui::FramePosted*>(e);
-        OnFrameEvent(posted->kind, std::move(posted->event));
+    if (e->type() == ui::FramesWaiting::kType) {
+        OnFramesWaiting();
         return true;
     }
     if (e->type() == QEvent::UpdateRequest) {

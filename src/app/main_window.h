@@ -5,7 +5,8 @@
 // frame are the Qt-free ones of decode/frame_rules.h and log/frame_log.h.
 //
 // Threads: everything here runs on the GUI thread. Reception threads reach the
-// window only by posting FramePosted events (type 1066).
+// window only through its frame hand-over, which wakes it with a posted
+// FramesWaiting event (type 1066), and by posting other events.
 
 #include <QBasicTimer>
 #include <QDialog>
@@ -22,8 +23,8 @@
 #include "decode/frame_fields.h"
 #include "decode/frame_rules.h"
 #include "decode/legend.h"
-#include "link/frame_backlog.h"
 #include "link/frame_event.h"
+#include "link/frame_hand_over.h"
 #include "link/port_list.h"
 #include "link/serial_wnd.h"
 #include "link/tcp_link.h"
@@ -70,6 +71,9 @@ public:
     void showFields();
 
     // ---- Frame events (decode/frame_handlers.cpp) ----
+    // The wake-up of the hand-over: every frame it holds for the window, in
+    // stream order, through OnFrameEvent.
+    void OnFramesWaiting();
     void OnFrameEvent(int kind, std::unique_ptr<link::FrameEvent> event);
     void DecodeReaderFrame(std::string text);
     void DecodeDebugFrame(std::string text);
@@ -142,6 +146,9 @@ public:
     std::uint32_t filterHigh = 0xFFFFFF;
     // The first and the previous recorded frame's times (t and dt).
     log::FrameTimes frameTimes;
+    // The arrival time of the frame being handled, set by OnFrameEvent: the
+    // time the day check and the log's lines go by.
+    log::ClockReading frameArrivalTime;
     link::CSerialMFC serialPort;
     QComboBox* portCombo = nullptr;
     QComboBox* baudCombo = nullptr;
@@ -179,9 +186,9 @@ public:
     // Connections asked to stop whose threads are still shutting down.
     std::vector<std::unique_ptr<link::TcpConnection>> closingTcpLinks;
     int tcpConnectTimeoutMs = link::TcpConnection::kDefaultConnectTimeoutMs;
-    // Frames posted to this window and not handled yet; the links stop reading
-    // while it is full.
-    std::shared_ptr<link::FrameBacklog> frameBacklog = std::make_shared<link::FrameBacklog>();
+    // The frames the links hand to this window, and its wake-ups; the links
+    // stop reading while it is full.
+    std::shared_ptr<link::FrameHandOver> frameHandOver;
     int xSyncTimerId = 0;
     int xSyncPeriodMs = 0;
     chart::COScopeCtrl* chart = nullptr;
@@ -191,6 +198,7 @@ public:
     QTextEdit* textView = nullptr;
     bool dailyRenewal = false;
     std::int64_t lastDateCheckTime = 0;
+    std::int64_t logFileOpenTime = 0;  // when the open log file was opened, in seconds
     std::string currentDate;
     std::string previousDate;
 

@@ -14,7 +14,7 @@
 #include "link/pause.h"
 #include "link/port_list.h"
 #include "ui/alerts.h"
-#include "ui/frame_posted.h"
+#include "ui/frames_waiting.h"
 #include "ui/log_categories.h"
 #include "ui/qt_text.h"
 
@@ -35,20 +35,21 @@ public:
 };
 
 // The port's notifications, posted to `window` from the listener thread.
-link::NotifyTarget windowTarget(QObject* window, const std::shared_ptr<link::FrameBacklog>& backlog,
-                                const QByteArray& device)
+link::NotifyTarget windowTarget(QObject* window, const std::shared_ptr<link::FrameHandOver>& handOver,
+                                const log::Clock* clock, const QByteArray& device)
 {
-    return {ui::postingSink(window, backlog),
+    return {link::handOverSink(handOver),
             [window](std::uint32_t wParam, std::int32_t lParam) {
                 auto* notice = new CommPosted(wParam, lParam);
                 ui::releaseHandover(notice);
                 QCoreApplication::postEvent(window, notice);
             },
-            backlog,
+            handOver,
             [device](int error) {
                 qCInfo(ui::lcLink).noquote() << "serial port" << QFile::decodeName(device)
                                              << "ended by itself:" << ui::errnoText(error);
-            }};
+            },
+            clock};
 }
 
 // The text of the selected item; typed text that selects no item is not used.
@@ -158,7 +159,7 @@ void CVARNODlg::OnOpenButton()
     const QByteArray device = QFile::encodeName(selectedItem(portCombo));
     UpdateData(true);
     const std::uint32_t baudRate = link::baudRateFromText(selectedItem(baudCombo).toStdString());
-    if (const std::int32_t error = link::openPort(serialPort, device.constData(), windowTarget(this, frameBacklog, device), baudRate);
+    if (const std::int32_t error = link::openPort(serialPort, device.constData(), windowTarget(this, frameHandOver, clock, device), baudRate);
         error != link::kResultOk) {
         qCInfo(ui::lcLink).noquote() << "serial port" << QFile::decodeName(device)
                                      << "not opened:" << ui::errnoText(error);
@@ -213,13 +214,13 @@ void CVARNODlg::OpenTcpLink()
     qCInfo(ui::lcLink).noquote() << "connected to" << QString::fromStdString(link::FormatHostAddress(tcpHostAddress))
                                  << "port" << tcpPort;
     link->start(
-        ui::postingSink(this, frameBacklog),
+        link::handOverSink(frameHandOver),
         [this](const std::string& message) {
             // A loss of the connection, or a failure of its shutdown.
             qCInfo(ui::lcLink).noquote() << "connection:" << ui::fromCp1252(message).trimmed();
             ui::alert(this, ui::fromCp1252(message));
         },
-        frameBacklog);
+        frameHandOver, *clock);
     tcpLink = std::move(link);
     link::pause(250);
 }

@@ -18,7 +18,7 @@ namespace {
 std::vector<Frame> assemble(link::FrameAssembler& assembler, std::string_view bytes)
 {
     std::vector<Frame> frames;
-    assembler.feed(bytes, [&](int kind, std::unique_ptr<link::FrameEvent> event) {
+    assembler.feed(bytes, {}, [&](int kind, std::unique_ptr<link::FrameEvent> event) {
         frames.push_back({kind, event->text});
     });
     return frames;

@@ -26,7 +26,7 @@ std::vector<Frame> assemble(std::string_view bytes)
 {
     link::FrameAssembler assembler;
     std::vector<Frame> frames;
-    assembler.feed(bytes, [&](int kind, std::unique_ptr<link::FrameEvent> event) {
+    assembler.feed(bytes, {}, [&](int kind, std::unique_ptr<link::FrameEvent> event) {
         frames.push_back({kind, event->text});
     });
     return frames;

@@ -1,0 +1,111 @@
+#pragma once
+// The frames of the reception threads on their way to the window. A reception
+// thread queues each frame as it is cut, stamped with its arrival time, and
+// wakes the window to take what is queued: at once for a frame after a quiet
+// spell, and then at most once per pace (20 ms) while frames keep coming. A
+// reader's 800 frames a second so cost the window some 50 wake-ups instead of
+// 800, while every frame keeps the time it arrived at.
+//
+// A wake-up that is owed (frames queued, none posted yet) is the reception
+// thread's to post when its time comes: it bounds its wait for input by
+// wakeDueInMs() and calls wakeIfDue() when that wait ends, and flush() when it
+// stops reading.
+//
+// While the window is `limit` frames behind, a reception thread reads nothing
+// more (waitForRoom): a TCP server is then held back by the connection's flow
+// control, and memory stays bounded however fast the stream comes. Nothing
+// queued is lost, and the window takes the frames in the order they were queued.
+//
+// Threads: push, sink, wakeDueInMs, wakeIfDue, flush and waitForRoom on any
+// number of reception threads; woken and take on the window's thread. One
+// mutex guards the queue and the pacing; the wake callback is called outside it.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+#include "link/frame_event.h"
+#include "link/manual_reset_event.h"
+
+namespace varno::link {
+
+class FrameHandOver {
+public:
+    static constexpr int kDefaultLimit = 4096;
+    static constexpr int kPaceMs = 20;
+
+    // Asks the window to call woken() and take the frames; called on a
+    // reception thread, never twice for one wake-up.
+    using Wake = std::function<void()>;
+    // Milliseconds of a monotonic clock: what the pacing reads.
+    using TimeSource = std::function<std::int64_t()>;
+    static std::int64_t steadyMilliseconds();
+
+    explicit FrameHandOver(Wake wake, int limit = kDefaultLimit, TimeSource now = &steadyMilliseconds,
+                           int paceMs = kPaceMs);
+    FrameHandOver(const FrameHandOver&) = delete;
+    FrameHandOver& operator=(const FrameHandOver&) = delete;
+
+    // ---- Reception threads ----
+    // Queues one frame, and wakes the window when it is due.
+    void push(int kind, std::unique_ptr<FrameEvent> event);
+    // Milliseconds until an owed wake-up is due (0: now), or -1 when none is
+    // owed: the longest a reception thread may wait for input.
+    int wakeDueInMs() const;
+    // Posts the owed wake-up once it is due.
+    void wakeIfDue();
+    // Posts the owed wake-up now: the thread stops reading, or is about to
+    // wait for something else than input.
+    void flush();
+    // Waits while the window is `limit` frames behind. False, at once, when
+    // `stop` is set first.
+    bool waitForRoom(const ManualResetEvent& stop);
+
+    // ---- The window's thread ----
+    // The window has been woken: every frame queued so far is its to take.
+    void woken();
+    // The next frame the window has been woken for, in the order queued; false
+    // when there is none (frames queued since then come with a wake-up of their own).
+    bool take(int& kind, std::unique_ptr<FrameEvent>& event);
+
+    // Frames queued and not taken yet.
+    int pending() const;
+    // Frames taken since the start.
+    long long taken() const;
+    // Wake-ups posted since the start.
+    long long wakeUps() const;
+    void setLimit(int limit);
+
+private:
+    struct Queued {
+        int kind;
+        std::unique_ptr<FrameEvent> event;
+    };
+
+    // All with m_mutex held.
+    bool wakeOwed() const { return !m_wakePosted && m_queue.size() > m_ready; }
+    bool wakeDue(std::int64_t now) const { return now - m_lastWake >= m_paceMs; }
+    void noteWake(std::int64_t now);
+
+    const Wake m_wake;
+    const TimeSource m_now;
+    const int m_paceMs;
+
+    mutable std::mutex m_mutex;
+    std::deque<Queued> m_queue;
+    std::size_t m_ready = 0;     // frames at the front the window has been woken for
+    bool m_wakePosted = false;   // posted, and the window has not been woken by it yet
+    std::int64_t m_lastWake;     // when the last wake-up was posted
+    int m_limit;
+    bool m_roomWanted = false;   // a reception thread waits for room
+    long long m_taken = 0;
+    long long m_wakeUps = 0;
+    ManualResetEvent m_room;     // set when a frame is taken while a thread waits for room
+};
+
+// A sink that queues every frame in `handOver`, keeping it alive.
+FrameSink handOverSink(std::shared_ptr<FrameHandOver> handOver);
+
+}  // namespace varno::link
