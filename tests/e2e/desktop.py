@@ -54,7 +54,7 @@ def dlu_rect(x, y, w, h):
 def read_templates(source):
     """Pixel rectangles of the main window's controls (by their idc name) and of
     the TCP/IP dialog's (by their variable name), from the sources."""
-    with open(os.path.join(source, "src", "app", "main_window.cpp"), encoding="utf-8") as f:
+    with open(os.path.join(source, "src", "app", "window_template.cpp"), encoding="utf-8") as f:
         text = f.read()
     main = {}
     for m in re.finditer(r'\{idc::(\w+),\s*Kind::(\w+),\s*"[^"]*",\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)\}', text):
@@ -67,7 +67,7 @@ def read_templates(source):
         text = f.read()
     tcp = {m.group(1): dlu_rect(*(int(v) for v in m.groups()[1:]))
            for m in re.finditer(r"place\((\w+),\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)\)", text)}
-    for names, table, where in ((("Open", "PortList", "Log", "ChartFrame"), main, "main_window.cpp"),
+    for names, table, where in ((("Open", "PortList", "Log", "ChartFrame"), main, "window_template.cpp"),
                                 (("addressControl", "portEdit", "ok"), tcp, "config_tcpip.cpp")):
         missing = [n for n in names if n not in table]
         if missing:
