@@ -439,7 +439,10 @@ bool CVARNODlg::event(QEvent* e)
             return true;
         const qint64 since = m_sincePaint.isValid() ? m_sincePaint.elapsed() : kPaintIntervalMs;
         if (since < kPaintIntervalMs) {
-            m_paintTimer.start(static_cast<int>(kPaintIntervalMs - since), Qt::PreciseTimer, this);
+            const bool framesComing =
+                m_sinceFrames.isValid() && m_sinceFrames.elapsed() < 2 * link::FrameHandOver::kPaceMs;
+            const qint64 wait = kPaintIntervalMs - since + (framesComing ? link::FrameHandOver::kPaceMs : 0);
+            m_paintTimer.start(static_cast<int>(wait), Qt::PreciseTimer, this);
             return true;
         }
         m_sincePaint.start();
@@ -451,15 +454,27 @@ bool CVARNODlg::event(QEvent* e)
 void CVARNODlg::timerEvent(QTimerEvent* e)
 {
     if (e->timerId() == m_paintTimer.timerId()) {
-        m_paintTimer.stop();
-        m_sincePaint.start();
-        showFields();
-        QEvent request(QEvent::UpdateRequest);
-        QDialog::event(&request);
+        paintNow();
         return;
     }
     OnXSyncTick(e->timerId());
     QDialog::timerEvent(e);
+}
+
+void CVARNODlg::paintNow()
+{
+    m_paintTimer.stop();
+    m_sincePaint.start();
+    showFields();
+    QEvent request(QEvent::UpdateRequest);
+    QDialog::event(&request);
+}
+
+void CVARNODlg::paintIfDue()
+{
+    m_sinceFrames.start();
+    if (m_paintTimer.isActive() && m_sincePaint.isValid() && m_sincePaint.elapsed() >= kPaintIntervalMs)
+        paintNow();
 }
 
 void CVARNODlg::keyPressEvent(QKeyEvent* e)

@@ -241,11 +241,19 @@ private:
 
     // Paints of the window at most every kPaintIntervalMs: a reader sends up to
     // some 800 frames a second, each of which changes the chart and the fields,
-    // and nobody reads a display faster than this. Frames are handled at once;
-    // only their painting waits.
+    // and nobody reads a display faster than this. Frames are handled as soon
+    // as the window is woken for them; only their painting waits. While frames
+    // come, a waiting paint rides on the first frame wake-up after its turn
+    // instead of waking the window once more: its timer, the fallback, then
+    // allows one hand-over pace longer.
     static constexpr int kPaintIntervalMs = 50;
     QBasicTimer m_paintTimer;  // runs while a paint waits for its turn
     QElapsedTimer m_sincePaint;
+    QElapsedTimer m_sinceFrames;  // since the last frame wake-up
+    // The waiting paint, now.
+    void paintNow();
+    // At a frame wake-up: the waiting paint, if its turn has come.
+    void paintIfDue();
     bool m_destroyed = false;
 
     // Tag identifier filter (app/tag_filter.cpp): the shared bodies of the

@@ -85,7 +85,7 @@ TEST_F(HandOverTest, AFrameAfterASilenceIsHandedOverAtOnceAndOneSoonAfterWaitsFo
     push("second");
     EXPECT_EQ(wakeUps, 1);
     EXPECT_EQ(handOver.wakeDueInMs(), FrameHandOver::kPaceMs - 5);
-    nowMs += 14;
+    nowMs += FrameHandOver::kPaceMs - 5 - 1;
     handOver.wakeIfDue();
     EXPECT_EQ(wakeUps, 1);
     EXPECT_EQ(handOver.wakeDueInMs(), 1);

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace varno::testing {
@@ -85,7 +86,10 @@ inline LogTimes readLogTimes(const std::string& logPath, const std::string& reco
         if (tab != std::string::npos
             && std::sscanf(line.c_str() + tab + 1, "%d/%d/%d %d:%d:%d.%d", &d, &mo, &y, &h, &mi, &s, &ms) == 7)
             at = detail::wallMillis(d, mo, y, h, mi, s, ms);
-        sent.push_back({"[" + line.substr(4, tab == std::string::npos ? std::string::npos : tab - 4) + "]", at});
+        std::string bracketed(1, '[');
+        bracketed.append(line, 4, tab == std::string::npos ? std::string::npos : tab - 4);
+        bracketed.push_back(']');
+        sent.push_back({std::move(bracketed), at});
     }
     times.recorded = sent.size();
 
