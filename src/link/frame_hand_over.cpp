@@ -3,6 +3,7 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <iterator>
 #include <chrono>
 #include <limits>
 
@@ -18,9 +19,9 @@ FrameHandOver::FrameHandOver(Wake wake, int limit, TimeSource now, int paceMs)
     : m_wake(std::move(wake)),
       m_now(std::move(now)),
       m_paceMs(paceMs),
+      m_limit(limit),
       // The first frame finds the window rested.
-      m_lastWake(std::numeric_limits<std::int64_t>::min() / 2),
-      m_limit(limit)
+      m_lastWake(std::numeric_limits<std::int64_t>::min() / 2)
 {
 }
 
@@ -37,10 +38,11 @@ void FrameHandOver::push(int kind, std::unique_ptr<FrameEvent> event)
     {
         std::lock_guard lock(m_mutex);
         m_queue.push_back({kind, std::move(event)});
+        m_pending.fetch_add(1);
         if (!m_wakePosted) {
             const std::int64_t now = m_now();
             // A full queue cannot wait for its turn: the thread is about to stop reading.
-            if (wakeDue(now) || m_queue.size() >= static_cast<std::size_t>(m_limit)) {
+            if (wakeDue(now) || full()) {
                 noteWake(now);
                 wake = true;
             }
@@ -95,11 +97,15 @@ bool FrameHandOver::waitForRoom(const ManualResetEvent& stop)
     for (;;) {
         {
             std::lock_guard lock(m_mutex);
-            if (m_queue.size() < static_cast<std::size_t>(m_limit))
+            if (!full())
                 return true;
-            m_roomWanted = true;
             m_room.clear();
+            m_roomWanted.store(true);
         }
+        // Looked at again once the wish is known: a window that took the
+        // frames in between, before it could see the wish, has made room.
+        if (roomAgain())
+            continue;
         // The window has been woken for what is queued: the push that filled
         // the queue saw to that. Without a room event of its own (the system
         // gave none), the thread looks again every few milliseconds.
@@ -115,49 +121,39 @@ void FrameHandOver::woken()
 {
     std::lock_guard lock(m_mutex);
     m_wakePosted = false;
-    m_ready = m_queue.size();
+    if (m_taking.empty()) {
+        m_taking.swap(m_queue);
+    } else {
+        std::move(m_queue.begin(), m_queue.end(), std::back_inserter(m_taking));
+        m_queue.clear();
+    }
 }
 
 bool FrameHandOver::take(int& kind, std::unique_ptr<FrameEvent>& event)
 {
-    std::lock_guard lock(m_mutex);
-    if (m_ready == 0)
+    if (m_taking.empty())
         return false;
-    Queued& front = m_queue.front();
+    Queued& front = m_taking.front();
     kind = front.kind;
     event = std::move(front.event);
-    m_queue.pop_front();
-    --m_ready;
-    ++m_taken;
-    if (m_roomWanted && m_queue.size() < static_cast<std::size_t>(m_limit)) {
-        m_roomWanted = false;
-        m_room.set();
+    m_taking.pop_front();
+    m_taken.fetch_add(1, std::memory_order_relaxed);
+    // The count first, the wish after; a waiting thread does the same the
+    // other way round, so one of the two sees the other.
+    m_pending.fetch_sub(1);
+    if (m_roomWanted.load() && roomAgain()) {
+        // Under the lock: after the waiting thread's clearing of the event.
+        std::lock_guard lock(m_mutex);
+        if (m_roomWanted.exchange(false))
+            m_room.set();
     }
     return true;
-}
-
-int FrameHandOver::pending() const
-{
-    std::lock_guard lock(m_mutex);
-    return static_cast<int>(m_queue.size());
-}
-
-long long FrameHandOver::taken() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_taken;
 }
 
 long long FrameHandOver::wakeUps() const
 {
     std::lock_guard lock(m_mutex);
     return m_wakeUps;
-}
-
-void FrameHandOver::setLimit(int limit)
-{
-    std::lock_guard lock(m_mutex);
-    m_limit = limit;
 }
 
 FrameSink handOverSink(std::shared_ptr<FrameHandOver> handOver)

@@ -14,14 +14,18 @@
 // stops reading.
 //
 // While the window is `limit` frames behind, a reception thread reads nothing
-// more (waitForRoom): a TCP server is then held back by the connection's flow
-// control, and memory stays bounded however fast the stream comes. Nothing
+// more (waitForRoom) until the window has caught up by a quarter of that: a
+// TCP server is then held back by the connection's flow control, and memory
+// stays bounded however fast the stream comes. Nothing
 // queued is lost, and the window takes the frames in the order they were queued.
 //
-// Threads: push, sink, wakeDueInMs, wakeIfDue, flush and waitForRoom on any
-// number of reception threads; woken and take on the window's thread. One
-// mutex guards the queue and the pacing; the wake callback is called outside it.
+// Threads: push, wakeDueInMs, wakeIfDue, flush and waitForRoom on any number of
+// reception threads; woken and take on the window's thread. One mutex guards
+// the queue and the pacing, taken once per frame queued and once per wake-up
+// on the window's side; the wake callback is called outside it. The counts
+// are atomic.
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -61,8 +65,8 @@ public:
     // Posts the owed wake-up now: the thread stops reading, or is about to
     // wait for something else than input.
     void flush();
-    // Waits while the window is `limit` frames behind. False, at once, when
-    // `stop` is set first.
+    // Waits while the window is `limit` frames behind, until it has taken a
+    // quarter of them. False, at once, when `stop` is set first.
     bool waitForRoom(const ManualResetEvent& stop);
 
     // ---- The window's thread ----
@@ -73,12 +77,12 @@ public:
     bool take(int& kind, std::unique_ptr<FrameEvent>& event);
 
     // Frames queued and not taken yet.
-    int pending() const;
+    int pending() const { return m_pending.load(); }
     // Frames taken since the start.
-    long long taken() const;
+    long long taken() const { return m_taken.load(std::memory_order_relaxed); }
     // Wake-ups posted since the start.
     long long wakeUps() const;
-    void setLimit(int limit);
+    void setLimit(int limit) { m_limit.store(limit, std::memory_order_relaxed); }
 
 private:
     struct Queued {
@@ -86,25 +90,38 @@ private:
         std::unique_ptr<FrameEvent> event;
     };
 
-    // All with m_mutex held.
-    bool wakeOwed() const { return !m_wakePosted && m_queue.size() > m_ready; }
+    bool full() const { return pending() >= m_limit.load(std::memory_order_relaxed); }
+    // A thread that found the queue full reads again once the window has
+    // taken a quarter of it: not at every frame taken, which would wake it
+    // for each block it reads.
+    bool roomAgain() const
+    {
+        const int limit = m_limit.load(std::memory_order_relaxed);
+        return pending() < limit - limit / 4;
+    }
+    // With m_mutex held.
+    bool wakeOwed() const { return !m_wakePosted && !m_queue.empty(); }
     bool wakeDue(std::int64_t now) const { return now - m_lastWake >= m_paceMs; }
     void noteWake(std::int64_t now);
 
     const Wake m_wake;
     const TimeSource m_now;
     const int m_paceMs;
+    std::atomic<int> m_limit;
+    std::atomic<int> m_pending{0};   // queued or being taken
+    std::atomic<long long> m_taken{0};
+    std::atomic<bool> m_roomWanted{false};  // a reception thread waits for room
 
     mutable std::mutex m_mutex;
-    std::deque<Queued> m_queue;
-    std::size_t m_ready = 0;     // frames at the front the window has been woken for
-    bool m_wakePosted = false;   // posted, and the window has not been woken by it yet
-    std::int64_t m_lastWake;     // when the last wake-up was posted
-    int m_limit;
-    bool m_roomWanted = false;   // a reception thread waits for room
-    long long m_taken = 0;
+    std::deque<Queued> m_queue;   // queued since the window was last woken
+    bool m_wakePosted = false;    // posted, and the window has not been woken by it yet
+    std::int64_t m_lastWake;      // when the last wake-up was posted
     long long m_wakeUps = 0;
-    ManualResetEvent m_room;     // set when a frame is taken while a thread waits for room
+    ManualResetEvent m_room;      // set when a frame is taken while a thread waits for room
+
+    // The window's thread only: the frames it has been woken for, in order,
+    // taken one by one without the lock.
+    std::deque<Queued> m_taking;
 };
 
 // A sink that queues every frame in `handOver`, keeping it alive.

@@ -202,6 +202,30 @@ TEST_F(FullHandOverTest, AFullQueueWakesTheWindowAtOnceAndHoldsTheThreadUntilThe
     EXPECT_EQ(answer(), (std::vector<std::string>{"1", "2", "3"})) << "nothing lost";
 }
 
+class EightFramesHandOverTest : public HandOverTest {
+protected:
+    EightFramesHandOverTest() : HandOverTest(8) {}
+};
+
+TEST_F(EightFramesHandOverTest, AThreadHeldBackReadsAgainOnceAQuarterHasBeenTaken)
+{
+    // Not at each frame taken: that would wake it for every block it reads.
+    for (int i = 0; i < 8; ++i)
+        push(std::to_string(i));
+    handOver.woken();
+    ManualResetEvent stop;
+    auto waiting = std::async(std::launch::async, [&] { return handOver.waitForRoom(stop); });
+    ASSERT_EQ(waiting.wait_for(100ms), std::future_status::timeout) << "eight behind: held back";
+    int kind = 0;
+    std::unique_ptr<FrameEvent> event;
+    ASSERT_TRUE(handOver.take(kind, event));
+    ASSERT_TRUE(handOver.take(kind, event));
+    EXPECT_EQ(waiting.wait_for(50ms), std::future_status::timeout) << "six behind: not yet";
+    ASSERT_TRUE(handOver.take(kind, event));
+    ASSERT_EQ(waiting.wait_for(5s), std::future_status::ready) << "five behind: room";
+    EXPECT_TRUE(waiting.get());
+}
+
 TEST(ManualResetEvent, StaysSetUntilClearedAndEndsAWaitOnAnotherDescriptor)
 {
     ManualResetEvent event;
