@@ -160,7 +160,7 @@ def main():
         if len(frames) != args.frames:
             raise desktop.Failure(f"the simulator recorded {len(frames)} frames, not {args.frames}")
         check_log(log, frames)
-        debug = sum(1 for kind, _ in frames if kind == "352")
+        debug = sum(1 for kind, _, _ in frames if kind == "352")
         print(f"e2e: {len(frames)} frames ({debug} debug lines) logged in order; "
               f"dots of {len(seen)} tag colours on the chart")
 
