@@ -206,7 +206,8 @@ public:
     std::string workingDirectory;
     // Where FillPortList looks for serial ports (tests give a fake tree).
     link::PortRoots portRoots;
-    // The clock the log and the day check read (not owned; tests put their own).
+    // The clock the links stamp each frame's arrival with, and the log reads
+    // when it opens a file (not owned; tests put their own before opening a link).
     const log::Clock* clock = &log::systemClock();
 
 protected:

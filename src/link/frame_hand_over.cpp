@@ -3,8 +3,8 @@
 #include <poll.h>
 
 #include <algorithm>
-#include <iterator>
 #include <chrono>
+#include <iterator>
 #include <limits>
 
 namespace varno::link {
