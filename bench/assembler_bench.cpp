@@ -55,7 +55,7 @@ void AssembleAndCut(benchmark::State& state)
     std::size_t fields = 0;
     for (auto _ : state) {
         varno::link::FrameAssembler assembler;
-        assembler.feed(stream, [&](int, std::unique_ptr<varno::link::FrameEvent> event) {
+        assembler.feed(stream, {}, [&](int, std::unique_ptr<varno::link::FrameEvent> event) {
             std::string bracketed;
             bracketed.reserve(event->text.size() + 2);
             bracketed.push_back('[');

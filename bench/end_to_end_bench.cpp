@@ -22,7 +22,6 @@
 #include "support/temp_dir.h"
 #include "support/window_watch.h"
 #include "ui/alerts.h"
-#include "ui/frame_posted.h"
 
 namespace {
 
@@ -72,9 +71,8 @@ void TcpToLoggedAndPlotted(benchmark::State& state)
         app::CVARNODlg window;
         window.workingDirectory = dir.path();
         window.show();
-        bench::FrameCounter counter;
-        window.installEventFilter(&counter);
         window.button(app::idc::Log)->click();
+        window.portCombo->setEditText(QStringLiteral("TCP/IP"));
         window.tcpSelected = true;
         window.tcpHostAddress = testing::LoopbackServer::kHost;
         window.tcpPort = server.port();
@@ -93,9 +91,9 @@ void TcpToLoggedAndPlotted(benchmark::State& state)
         const double cpuStart = bench::cpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         const auto deadline = start + std::chrono::minutes(5);
-        while (counter.frames < kFrames && std::chrono::steady_clock::now() < deadline) {
+        while (window.frameHandOver->taken() < kFrames && std::chrono::steady_clock::now() < deadline) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-            if (rssQuarter == 0 && counter.frames >= kFrames / 4)
+            if (rssQuarter == 0 && window.frameHandOver->taken() >= kFrames / 4)
                 rssQuarter = bench::residentKb();
         }
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
@@ -109,20 +107,20 @@ void TcpToLoggedAndPlotted(benchmark::State& state)
         const long loggedLines = countLines(logPath) - 1;  // less the header
 
         state.SetIterationTime(elapsed.count());
-        state.counters["frames_handled"] = static_cast<double>(counter.frames);
+        state.counters["frames_handled"] = static_cast<double>(window.frameHandOver->taken());
         state.counters["frames_logged"] = static_cast<double>(loggedLines);
         state.counters["frames_lost"] = static_cast<double>(kFrames - loggedLines);
-        state.counters["frames_per_second"] = static_cast<double>(counter.frames) / elapsed.count();
-        state.counters["frames_per_cpu_second"] = static_cast<double>(counter.frames) / cpu;
+        state.counters["frames_per_second"] = static_cast<double>(window.frameHandOver->taken()) / elapsed.count();
+        state.counters["frames_per_cpu_second"] = static_cast<double>(window.frameHandOver->taken()) / cpu;
         state.counters["rss_start_kB"] = static_cast<double>(rssStart);
         state.counters["rss_quarter_kB"] = static_cast<double>(rssQuarter);
         state.counters["rss_end_kB"] = static_cast<double>(rssEnd);
         state.counters["peak_rss_kB"] = static_cast<double>(bench::peakResidentKb());
         state.counters["messages"] = alerts.shown;
-        if (loggedLines != kFrames || counter.frames != kFrames)
+        state.counters["window_wake_ups"] = static_cast<double>(window.frameHandOver->wakeUps());
+        if (loggedLines != kFrames || window.frameHandOver->taken() != kFrames)
             state.SkipWithError("frames were lost");
 
-        window.removeEventFilter(&counter);
         ui::setAlerts(nullptr);
         link::setPauseScale(1);
     }

@@ -45,7 +45,11 @@ void BM_RecordFrame(benchmark::State& state)
     }
     const std::string frame = "[5A0A1B2CABCD]";
     const decode::ReaderFields fields{"5A", 90, "0A1B2C", "ABCD"};
-    timeLines(state, [&] { window.RecordFrame(frame, fields); });
+    // Each line goes by its frame's stamp, read here as a reception thread reads it.
+    timeLines(state, [&] {
+        window.frameArrivalTime = window.clock->nowMillis();
+        window.RecordFrame(frame, fields);
+    });
     if (window.loggingOn != 1)
         state.SkipWithError("a line could not be written");
 }

@@ -2,9 +2,9 @@
 // reader frames as fast as it can, the port's listener reads, frames and posts
 // them; every frame must arrive, none lost.
 //
-// SerialToWindowQueue posts each frame as the window's event 1066 and counts
-// them as the receiving thread's event loop handles them; SerialToSink counts
-// them in the listener's sink, without the event queue.
+// SerialToWindowQueue hands the frames over as to the window (its hand-over and
+// wake-up event 1066) and counts them as the receiving thread's event loop takes
+// them; SerialToSink counts them in the listener's sink, without the hand-over.
 
 #include <benchmark/benchmark.h>
 
@@ -22,7 +22,8 @@
 
 #include "link/pause.h"
 #include "link/serial_wnd.h"
-#include "ui/frame_posted.h"
+#include "link/frame_hand_over.h"
+#include "ui/frames_waiting.h"
 
 namespace {
 
@@ -79,18 +80,23 @@ void writeStream(int master)
     }
 }
 
-// The window's side: counts the frame events its event loop handles.
+// The window's side: takes the frames at each wake-up and counts them.
 class Receiver : public QObject {
 public:
     bool event(QEvent* e) override
     {
         ui::acquireHandover(e);
-        if (e->type() == ui::FramePosted::kType) {
-            ++frames;
+        if (e->type() == ui::FramesWaiting::kType) {
+            handOver->woken();
+            int kind = 0;
+            std::unique_ptr<link::FrameEvent> frame;
+            while (handOver->take(kind, frame))
+                ++frames;
             return true;
         }
         return QObject::event(e);
     }
+    std::shared_ptr<link::FrameHandOver> handOver = std::make_shared<link::FrameHandOver>(ui::wakeByPosting(this));
     int frames = 0;
 };
 
@@ -111,7 +117,7 @@ void SerialToWindowQueue(benchmark::State& state)
         Pty pty;
         Receiver receiver;
         link::CSerialMFC port;
-        if (link::openPort(port, pty.path.c_str(), {ui::postingSink(&receiver), {}, {}, {}}, 115200) != link::kResultOk) {
+        if (link::openPort(port, pty.path.c_str(), {link::handOverSink(receiver.handOver), {}, receiver.handOver, {}}, 115200) != link::kResultOk) {
             state.SkipWithError("the pseudo-terminal did not open");
             break;
         }

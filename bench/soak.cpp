@@ -29,7 +29,6 @@
 #include "support/temp_dir.h"
 #include "support/window_watch.h"
 #include "ui/alerts.h"
-#include "ui/frame_posted.h"
 
 namespace {
 
@@ -106,9 +105,8 @@ int main(int argc, char** argv)
     auto window = std::make_unique<app::CVARNODlg>();
     window->workingDirectory = logs.path();
     window->show();
-    bench::FrameCounter counter;
-    window->installEventFilter(&counter);
     window->button(app::idc::Log)->click();
+    window->portCombo->setEditText(QStringLiteral("TCP/IP"));
     window->tcpSelected = true;
     window->tcpHostAddress = 0x7F000001;
     window->tcpPort = static_cast<std::uint32_t>(port);
@@ -122,9 +120,9 @@ int main(int argc, char** argv)
     const auto start = std::chrono::steady_clock::now();
     const double cpuStart = bench::cpuSeconds();
     auto lastProgress = start;
-    while (counter.frames < frames && window->linkOpen == 1) {
+    while (window->frameHandOver->taken() < frames && window->linkOpen == 1) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        if (counter.frames >= nextSwitch) {
+        if (window->frameHandOver->taken() >= nextSwitch) {
             // Now and then the operator switches raw text mode, and X
             // synchronisation in decoded mode.
             window->rawTextButton->click();
@@ -132,13 +130,13 @@ int main(int argc, char** argv)
                 window->xSyncButton->click();
             nextSwitch += switchEvery;
         }
-        if (rssAfterWarmUp == 0 && counter.frames >= warmUp)
+        if (rssAfterWarmUp == 0 && window->frameHandOver->taken() >= warmUp)
             rssAfterWarmUp = bench::residentKb();
         if (rssAfterWarmUp != 0)
             rssHighest = std::max(rssHighest, bench::residentKb());
         const auto now = std::chrono::steady_clock::now();
         if (now - lastProgress > std::chrono::seconds(30)) {
-            std::printf("... %lld frames, RSS %ld kB\n", counter.frames, bench::residentKb());
+            std::printf("... %lld frames, RSS %ld kB\n", window->frameHandOver->taken(), bench::residentKb());
             std::fflush(stdout);
             lastProgress = now;
         }
@@ -155,14 +153,14 @@ int main(int argc, char** argv)
     const long long logged = countLoggedLines(logs.path());
     const long growthKb = rssHighest - rssAfterWarmUp;
     std::printf("frames sent:            %lld\n", frames);
-    std::printf("frames handled:         %lld\n", counter.frames);
+    std::printf("frames handled:         %lld\n", window->frameHandOver->taken());
     std::printf("CSV lines written:      %lld\n", logged);
-    std::printf("frames per second:      %.0f (%.0f per CPU second)\n", counter.frames / elapsed.count(),
-                counter.frames / cpu);
+    std::printf("frames per second:      %.0f (%.0f per CPU second)\n", window->frameHandOver->taken() / elapsed.count(),
+                window->frameHandOver->taken() / cpu);
     std::printf("RSS after warm-up:      %ld kB\n", rssAfterWarmUp);
     std::printf("RSS highest after it:   %ld kB (growth %ld kB)\n", rssHighest, growthKb);
     std::printf("message boxes:          %d\n", alerts.shown);
-    const bool ok = logged == frames && counter.frames == frames && alerts.shown == 0 && growthKb <= 10 * 1024;
+    const bool ok = logged == frames && window->frameHandOver->taken() == frames && alerts.shown == 0 && growthKb <= 10 * 1024;
     std::printf("%s\n", ok ? "soak passed" : "soak FAILED");
     ui::setAlerts(nullptr);
     return ok ? 0 : 1;

@@ -85,7 +85,7 @@ Events feedWhole(std::string_view input)
 {
     Events events;
     FrameAssembler assembler;
-    assembler.feed(input, [&](int kind, std::unique_ptr<link::FrameEvent> e) { collect(events, kind, e); });
+    assembler.feed(input, {}, [&](int kind, std::unique_ptr<link::FrameEvent> e) { collect(events, kind, e); });
     CHECK(assembler.pending().size() <= FrameAssembler::kPendingCap);
     return events;
 }
@@ -107,9 +107,9 @@ Events feedInChunks(std::string_view input)
         if (b >= 0xF8)
             length = (b - 0xF7) * (FrameAssembler::kPendingCap / 3);
         else if (b % 40 == 0)
-            assembler.feed(std::string_view(), sink);
+            assembler.feed(std::string_view(), {}, sink);
         const std::string_view chunk = input.substr(pos, length);
-        assembler.feed(chunk, sink);
+        assembler.feed(chunk, {}, sink);
         pos += chunk.size();
         CHECK(assembler.pending().size() <= FrameAssembler::kPendingCap);
     }

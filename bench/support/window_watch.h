@@ -1,30 +1,13 @@
 #pragma once
-// What the long benchmarks watch of the window: the frames it handles and the
-// message boxes it would show.
+// What the long benchmarks watch of the window: the message boxes it would
+// show. (The frames it handles are its hand-over's taken().)
 
-#include <QEvent>
-#include <QObject>
 #include <QString>
 #include <cstdio>
 
 #include "ui/alerts.h"
-#include "ui/frame_posted.h"
 
 namespace varno::bench {
-
-// Installed as an event filter: counts the frames the window handles and lets
-// them through.
-class FrameCounter : public QObject {
-public:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        ui::acquireHandover(e);
-        if (e->type() == ui::FramePosted::kType)
-            ++frames;
-        return false;
-    }
-    long long frames = 0;
-};
 
 // Counts the message boxes instead of showing them, and names them on stderr.
 class CountingAlerts final : public ui::Alerts {

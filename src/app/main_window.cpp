@@ -27,7 +27,7 @@
 #include "log/clock.h"
 #include "log/working_directory.h"
 #include "ui/dialog_units.h"
-#include "ui/frame_posted.h"
+#include "ui/frames_waiting.h"
 #include "ui/placement.h"
 #include "ui/qt_text.h"
 #include "ui/status_line.h"
@@ -95,6 +95,7 @@ CVARNODlg::CVARNODlg(QWidget* parent)
                           | Qt::WindowCloseButtonHint)
 {
     registerResources();
+    frameHandOver = std::make_shared<link::FrameHandOver>(ui::wakeByPosting(this));
     workingDirectory = log::defaultLogDirectory();
     setWindowTitle(QStringLiteral("VARNO - KAVRO Log Graphique v1.1.1"));
     setWindowIcon(QIcon(QStringLiteral(":/varno/varno.png")));
@@ -442,9 +443,8 @@ void CVARNODlg::showFields()
 bool CVARNODlg::event(QEvent* e)
 {
     ui::acquireHandover(e);  // before anything reads an event another thread built
-    if (e->type() == ui::FramePosted::kType) {
-        auto* posted = static_cast<ui::FramePosted*>(e);
-        OnFrameEvent(posted->kind, std::move(posted->event));
+    if (e->type() == ui::FramesWaiting::kType) {
+        OnFramesWaiting();
         return true;
     }
     if (e->type() == ui::LinkLostPosted::type()) {
@@ -460,7 +460,10 @@ bool CVARNODlg::event(QEvent* e)
             return true;
         const qint64 since = m_sincePaint.isValid() ? m_sincePaint.elapsed() : kPaintIntervalMs;
         if (since < kPaintIntervalMs) {
-            m_paintTimer.start(static_cast<int>(kPaintIntervalMs - since), Qt::PreciseTimer, this);
+            const bool framesComing =
+                m_sinceFrames.isValid() && m_sinceFrames.elapsed() < 2 * link::FrameHandOver::kPaceMs;
+            const qint64 wait = kPaintIntervalMs - since + (framesComing ? link::FrameHandOver::kPaceMs : 0);
+            m_paintTimer.start(static_cast<int>(wait), Qt::PreciseTimer, this);
             return true;
         }
         m_sincePaint.start();
@@ -472,11 +475,7 @@ bool CVARNODlg::event(QEvent* e)
 void CVARNODlg::timerEvent(QTimerEvent* e)
 {
     if (e->timerId() == m_paintTimer.timerId()) {
-        m_paintTimer.stop();
-        m_sincePaint.start();
-        showFields();
-        QEvent request(QEvent::UpdateRequest);
-        QDialog::event(&request);
+        paintNow();
         return;
     }
     OnXSyncTick(e->timerId());
@@ -540,6 +539,22 @@ QRect CVARNODlg::placeAtMinimum(QWidget* w) const
     }
     w->setProperty(kPlaceAtMinimum, at);
     return at;
+}
+
+void CVARNODlg::paintNow()
+{
+    m_paintTimer.stop();
+    m_sincePaint.start();
+    showFields();
+    QEvent request(QEvent::UpdateRequest);
+    QDialog::event(&request);
+}
+
+void CVARNODlg::paintIfDue()
+{
+    m_sinceFrames.start();
+    if (m_paintTimer.isActive() && m_sincePaint.isValid() && m_sincePaint.elapsed() >= kPaintIntervalMs)
+        paintNow();
 }
 
 void CVARNODlg::keyPressEvent(QKeyEvent* e)

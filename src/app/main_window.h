@@ -5,7 +5,8 @@
 // frame are the Qt-free ones of decode/frame_rules.h and log/frame_log.h.
 //
 // Threads: everything here runs on the GUI thread. Reception threads reach the
-// window only by posting FramePosted events (type 1066).
+// window only through its frame hand-over, which wakes it with a posted
+// FramesWaiting event (type 1066), and by posting other events.
 
 #include <QBasicTimer>
 #include <QDialog>
@@ -23,10 +24,10 @@
 #include "decode/frame_fields.h"
 #include "decode/frame_rules.h"
 #include "decode/legend.h"
-#include "link/frame_backlog.h"
 #include "link/frame_event.h"
-#include "link/port_combo.h"
+#include "link/frame_hand_over.h"
 #include "link/link_status.h"
+#include "link/port_combo.h"
 #include "link/port_list.h"
 #include "link/serial_wnd.h"
 #include "link/tcp_link.h"
@@ -78,6 +79,9 @@ public:
     void showFields();
 
     // ---- Frame events (decode/frame_handlers.cpp) ----
+    // The wake-up of the hand-over: every frame it holds for the window, in
+    // stream order, through OnFrameEvent.
+    void OnFramesWaiting();
     void OnFrameEvent(int kind, std::unique_ptr<link::FrameEvent> event);
     void DecodeReaderFrame(std::string text);
     void DecodeDebugFrame(std::string text);
@@ -180,6 +184,9 @@ public:
     std::uint32_t filterHigh = 0xFFFFFF;
     // The first and the previous recorded frame's times (t and dt).
     log::FrameTimes frameTimes;
+    // The arrival time of the frame being handled, set by OnFrameEvent: the
+    // time the day check and the log's lines go by.
+    log::ClockReading frameArrivalTime;
     link::CSerialMFC serialPort;
     link::PortComboBox* portCombo = nullptr;
     QComboBox* baudCombo = nullptr;
@@ -219,9 +226,9 @@ public:
     // Connections asked to stop whose threads are still shutting down.
     std::vector<std::unique_ptr<link::TcpConnection>> closingTcpLinks;
     int tcpConnectTimeoutMs = link::TcpConnection::kDefaultConnectTimeoutMs;
-    // Frames posted to this window and not handled yet; the links stop reading
-    // while it is full.
-    std::shared_ptr<link::FrameBacklog> frameBacklog = std::make_shared<link::FrameBacklog>();
+    // The frames the links hand to this window, and its wake-ups; the links
+    // stop reading while it is full.
+    std::shared_ptr<link::FrameHandOver> frameHandOver;
     int xSyncTimerId = 0;
     int xSyncPeriodMs = 0;
     chart::COScopeCtrl* chart = nullptr;
@@ -231,6 +238,7 @@ public:
     QTextEdit* textView = nullptr;
     bool dailyRenewal = false;
     std::int64_t lastDateCheckTime = 0;
+    std::int64_t logFileOpenTime = 0;  // when the open log file was opened, in seconds
     std::string currentDate;
     std::string previousDate;
 
@@ -243,7 +251,8 @@ public:
     static constexpr int kStatusIntervalMs = 250;
     // Where FillPortList looks for serial ports (tests give a fake tree).
     link::PortRoots portRoots;
-    // The clock the log and the day check read (not owned; tests put their own).
+    // The clock the links stamp each frame's arrival with, and the log reads
+    // when it opens a file (not owned; tests put their own before opening a link).
     const log::Clock* clock = &log::systemClock();
 
 protected:
@@ -290,11 +299,19 @@ private:
 
     // Paints of the window at most every kPaintIntervalMs: a reader sends up to
     // some 800 frames a second, each of which changes the chart and the fields,
-    // and nobody reads a display faster than this. Frames are handled at once;
-    // only their painting waits.
+    // and nobody reads a display faster than this. Frames are handled as soon
+    // as the window is woken for them; only their painting waits. While frames
+    // come, a waiting paint rides on the first frame wake-up after its turn
+    // instead of waking the window once more: its timer, the fallback, then
+    // allows one hand-over pace longer.
     static constexpr int kPaintIntervalMs = 50;
     QBasicTimer m_paintTimer;  // runs while a paint waits for its turn
     QElapsedTimer m_sincePaint;
+    QElapsedTimer m_sinceFrames;  // since the last frame wake-up
+    // The waiting paint, now.
+    void paintNow();
+    // At a frame wake-up: the waiting paint, if its turn has come.
+    void paintIfDue();
     bool m_destroyed = false;
     bool m_closing = false;  // the window was asked to close
     QTimer* m_statusTimer = nullptr;  // runs while the link is open

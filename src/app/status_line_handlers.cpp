@@ -11,7 +11,7 @@
 #include "app/main_window.h"
 #include "link/tcp_link.h"
 #include "ui/dialog_units.h"
-#include "ui/frame_posted.h"
+#include "ui/frames_waiting.h"
 #include "ui/status_line.h"
 
 namespace varno::app {

@@ -10,9 +10,23 @@
 
 namespace varno::app {
 
+void CVARNODlg::OnFramesWaiting()
+{
+    // One at a time: a frame whose handling waits in a message box lets a
+    // nested wake-up take the frames after it, which then keep their order.
+    frameHandOver->woken();
+    int kind = 0;
+    std::unique_ptr<link::FrameEvent> event;
+    while (frameHandOver->take(kind, event))
+        OnFrameEvent(kind, std::move(event));
+    paintIfDue();
+}
+
 void CVARNODlg::OnFrameEvent(int kind, std::unique_ptr<link::FrameEvent> event)
 {
     linkStatus.frameReceived(statusNowMs());  // the status line's figures
+    // The time the frame arrived, not the time it is handled, goes into the log.
+    frameArrivalTime = event != nullptr ? event->arrivalTime : clock->nowMillis();
     CheckLogDay();
     if ((kind != link::FRAME_KIND_READER && kind != link::FRAME_KIND_DEBUG) || event == nullptr)
         return;

@@ -16,7 +16,7 @@
 #include "link/port_combo.h"
 #include "link/port_list.h"
 #include "ui/alerts.h"
-#include "ui/frame_posted.h"
+#include "ui/frames_waiting.h"
 #include "ui/log_categories.h"
 #include "ui/qt_text.h"
 
@@ -37,16 +37,16 @@ public:
 };
 
 // The port's notifications, posted to `window` from the listener thread.
-link::NotifyTarget windowTarget(QObject* window, const std::shared_ptr<link::FrameBacklog>& backlog,
-                                const link::CSerialMFC* port)
+link::NotifyTarget windowTarget(QObject* window, const std::shared_ptr<link::FrameHandOver>& handOver,
+                                const log::Clock* clock, const link::CSerialMFC* port)
 {
-    return {ui::postingSink(window, backlog),
+    return {link::handOverSink(handOver),
             [window](std::uint32_t wParam, std::int32_t lParam) {
                 auto* notice = new CommPosted(wParam, lParam);
                 ui::releaseHandover(notice);
                 QCoreApplication::postEvent(window, notice);
             },
-            backlog, [window, port](int error) { ui::postLinkLost(window, port, error); }};
+            handOver, [window, port](int error) { ui::postLinkLost(window, port, error); }, clock};
 }
 
 // A message of ours (Windows-1252 first line) with its cause (UTF-8) below.
@@ -183,8 +183,8 @@ void CVARNODlg::OnOpenButton()
     const QByteArray device = QFile::encodeName(shown);
     UpdateData(true);
     const std::uint32_t baudRate = link::baudRateFromText(baudCombo->currentText().toStdString());
-    if (const std::int32_t error = link::openPort(serialPort, device.constData(), windowTarget(this, frameBacklog, &serialPort),
-                                                  baudRate);
+    if (const std::int32_t error = link::openPort(serialPort, device.constData(),
+                                                  windowTarget(this, frameHandOver, clock, &serialPort), baudRate);
         error != link::kResultOk) {
         qCInfo(ui::lcLink).noquote() << "serial port" << deviceText(device) << "not opened:" << ui::errnoText(error);
         ui::alert(this, withCause(QString::fromUtf8("Erreur ouverture du port série."),
@@ -247,7 +247,7 @@ void CVARNODlg::OpenTcpLink()
     // the window returns to the closed state as it comes.
     auto lossShown = std::make_shared<bool>(false);  // receiving thread only
     link->start(
-        ui::postingSink(this, frameBacklog),
+        link::handOverSink(frameHandOver),
         [this, connection, lossShown, host = tcpHostAddress, port = tcpPort](const std::string& message) {
             const int lost = connection->lostError();
             const bool loss = lost >= 0 && !*lossShown;
@@ -261,7 +261,7 @@ void CVARNODlg::OpenTcpLink()
                 ui::postLinkLost(this, connection, lost);
             ui::alert(this, text);
         },
-        frameBacklog);
+        frameHandOver, *clock);
     tcpLink = std::move(link);
     showTcpConnected();
     link::pause(250);

@@ -10,11 +10,11 @@ void FrameAssembler::reset()
     m_pending.clear();
 }
 
-std::unique_ptr<FrameEvent> FrameAssembler::produce()
+std::unique_ptr<FrameEvent> FrameAssembler::produce(log::ClockReading arrivalTime)
 {
     auto event = std::make_unique<FrameEvent>();
     event->text = m_pending;
-    event->arrivalTime = localTimeNow();
+    event->arrivalTime = arrivalTime;
     return event;
 }
 
@@ -61,7 +61,7 @@ const char* FrameAssembler::slideIdleRun(const char* p, const char* end)
     return q;
 }
 
-std::unique_ptr<FrameEvent> FrameAssembler::feed(unsigned char c, int& kind)
+std::unique_ptr<FrameEvent> FrameAssembler::feed(unsigned char c, int& kind, log::ClockReading arrivalTime)
 {
     switch (c) {
     case '+':
@@ -85,7 +85,7 @@ std::unique_ptr<FrameEvent> FrameAssembler::feed(unsigned char c, int& kind)
         // pending is kept: it becomes the start of the idle window.
         m_mode = Idle;
         kind = FRAME_KIND_READER;
-        return produce();
+        return produce(arrivalTime);
     default:
         break;
     }
@@ -102,7 +102,7 @@ std::unique_ptr<FrameEvent> FrameAssembler::feed(unsigned char c, int& kind)
         if (m_pending.size() >= 16) {
             m_mode = Idle;
             kind = FRAME_KIND_DEBUG;
-            auto event = produce();
+            auto event = produce(arrivalTime);
             m_pending.clear();
             return event;
         }

@@ -23,14 +23,16 @@ public:
 
     void reset();
 
-    // Feeds one byte. Returns the frame the byte completes, with its kind in
-    // `kind`, or nullptr (and leaves `kind` alone).
-    std::unique_ptr<FrameEvent> feed(unsigned char c, int& kind);
+    // Feeds one byte, read at `arrivalTime`. Returns the frame the byte
+    // completes, stamped with that time, with its kind in `kind`, or nullptr
+    // (and leaves `kind` alone).
+    std::unique_ptr<FrameEvent> feed(unsigned char c, int& kind, log::ClockReading arrivalTime = {});
 
-    // Feeds a block, handing each completed frame to `sink(kind, event)` at once,
-    // before the next byte is fed. The same frames as feeding byte by byte.
+    // Feeds a block read at `arrivalTime`, handing each completed frame to
+    // `sink(kind, event)` at once, before the next byte is fed. The same frames
+    // as feeding byte by byte.
     template <typename Sink>
-    void feed(std::string_view bytes, Sink&& sink)
+    void feed(std::string_view bytes, log::ClockReading arrivalTime, Sink&& sink)
     {
         const char* p = bytes.data();
         const char* const end = p + bytes.size();
@@ -42,7 +44,7 @@ public:
             if (p == end)
                 break;
             int kind = 0;
-            if (auto event = feed(static_cast<unsigned char>(*p++), kind))
+            if (auto event = feed(static_cast<unsigned char>(*p++), kind, arrivalTime))
                 sink(kind, std::move(event));
         }
     }
@@ -58,7 +60,7 @@ private:
     // In Idle mode: slides the window over the ordinary bytes from `p` on, up to
     // the next special byte, and returns where it stopped.
     const char* slideIdleRun(const char* p, const char* end);
-    std::unique_ptr<FrameEvent> produce();
+    std::unique_ptr<FrameEvent> produce(log::ClockReading arrivalTime);
 
     Mode m_mode = Idle;
     std::string m_pending;  // bytes; NUL is an ordinary character

@@ -1,20 +1,16 @@
 #include "link/serial_ex.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <string_view>
 #include <system_error>
 
 #include "link/pause.h"
-#include "link/receive_rest.h"
 
 namespace varno::link {
 
 CSerialEx::~CSerialEx()
 {
-    if (listenerThread.joinable() || stopEvent >= 0)
+    if (listenerThread.joinable() || stopEvent)
         CSerialEx::Close();
 }
 
@@ -22,10 +18,10 @@ std::int32_t CSerialEx::Open(const char* device, std::uint32_t inputQueue, std::
 {
     if (CSerial::Open(device, inputQueue, outputQueue) != kResultOk)
         return lastError;
-    closeStopEvent();
-    stopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (stopEvent < 0) {
-        const int error = errno;
+    stopEvent.emplace();
+    if (!stopEvent->ok()) {
+        const int error = stopEvent->error();
+        stopEvent.reset();
         CSerial::Close();
         return fail(error);
     }
@@ -35,26 +31,16 @@ std::int32_t CSerialEx::Open(const char* device, std::uint32_t inputQueue, std::
 std::int32_t CSerialEx::Close()
 {
     StopListening(kNoTimeout);
-    closeStopEvent();
+    stopEvent.reset();
     return CSerial::Close();
-}
-
-void CSerialEx::closeStopEvent()
-{
-    if (stopEvent >= 0) {
-        ::close(stopEvent);
-        stopEvent = -1;
-    }
 }
 
 std::int32_t CSerialEx::StartListening()
 {
     if (!listenerThread.joinable()) {
         // A stop asked of an earlier listener must not end this one at once.
-        if (stopEvent >= 0) {
-            eventfd_t ignored = 0;
-            ::eventfd_read(stopEvent, &ignored);
-        }
+        if (stopEvent)
+            stopEvent->clear();
         stopRequested.store(false);
         listenerActive.store(true);
         try {
@@ -72,8 +58,8 @@ std::int32_t CSerialEx::StopListening(std::uint32_t timeoutMs)
     (void)timeoutMs;
     if (listenerThread.joinable()) {
         stopRequested.store(true);
-        if (stopEvent >= 0)
-            ::eventfd_write(stopEvent, 1);
+        if (stopEvent)
+            stopEvent->set();
         listenerThread.join();
     }
     return result(kResultOk);
@@ -81,38 +67,52 @@ std::int32_t CSerialEx::StopListening(std::uint32_t timeoutMs)
 
 void CSerialEx::ListenerProcedure()
 {
-    Overlapped overlapped{stopEvent, false};
+    Overlapped overlapped{stopEvent ? stopEvent->fd() : -1, false};
     FrameAssembler assembler;
-    ReceiveRest rest(stopEvent);
+    FrameHandOver* const handOver = HandOver();
     while (!stopRequested.load()) {
+        // While the window is owed a wake-up for frames already handed over,
+        // the wait for more bytes ends in time to post it.
+        const int wakeDue = handOver != nullptr ? handOver->wakeDueInMs() : -1;
+        const std::int32_t awaited =
+            AwaitEvent(&overlapped, wakeDue < 0 ? kNoTimeout : static_cast<std::uint32_t>(wakeDue));
+        if (awaited == kResultTimeout && !overlapped.stopped) {
+            handOver->wakeIfDue();
+            continue;
+        }
         // A failed wait means the device has gone away: the listener ends and
         // says so below.
-        if (AwaitEvent(&overlapped, kNoTimeout) != kResultOk || overlapped.stopped)
+        if (awaited != kResultOk || overlapped.stopped)
             break;
         const std::uint32_t events = eventWord.exchange(0) & eventMask.load();
         // Bytes that came with a line error stay queued; the next wait reports
         // them again as plain characters, since they are still there.
-        std::size_t drained = 0;
         if ((events & kCharReceived) != 0 && (events & kLineError) == 0) {
-            if (!DrainInput(assembler, drained) || !rest.afterDrain(drained))
+            if (!DrainInput(assembler, handOver))
                 break;
         }
     }
-    // A frame still open is dropped with the assembler. The listener counts as
-    // ended before it says so: whoever hears of it finds it no longer running.
+    // Whatever was handed over reaches the window; a frame still open is
+    // dropped with the assembler. The listener counts as ended before it says
+    // so: whoever hears of it finds it no longer running.
+    if (handOver != nullptr)
+        handOver->flush();
     const bool endedByItself = !stopRequested.load() && !overlapped.stopped;
     listenerActive.store(false);
     if (endedByItself)
         ListenerEnded(lastError.load());
 }
 
-bool CSerialEx::DrainInput(FrameAssembler& assembler, std::size_t& drained)
+bool CSerialEx::DrainInput(FrameAssembler& assembler, FrameHandOver* handOver)
 {
     char buffer[4096];
     auto post = [this](int kind, std::unique_ptr<FrameEvent> event) { PostFrameEvent(kind, std::move(event)); };
+    const log::Clock& clock = ArrivalClock();
     for (;;) {
         // A stream that never pauses must not keep a stop waiting.
-        if (stopRequested.load(std::memory_order_relaxed) || !WaitForRoom())
+        if (stopRequested.load(std::memory_order_relaxed))
+            return false;
+        if (handOver != nullptr && !handOver->waitForRoom(*stopEvent))
             return false;
         const long n = readQueued(buffer, sizeof buffer);
         if (n < 0) {
@@ -121,8 +121,9 @@ bool CSerialEx::DrainInput(FrameAssembler& assembler, std::size_t& drained)
         }
         if (n == 0)
             return true;
-        drained += static_cast<std::size_t>(n);
-        assembler.feed(std::string_view(buffer, static_cast<std::size_t>(n)), post);
+        // One reading for every frame these bytes complete: they were all
+        // there by now.
+        assembler.feed(std::string_view(buffer, static_cast<std::size_t>(n)), clock.nowMillis(), post);
         if (static_cast<std::size_t>(n) < sizeof buffer)
             return true;
     }

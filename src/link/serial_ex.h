@@ -1,9 +1,10 @@
 #pragma once
 // A serial port with a listener thread: the thread sleeps in poll() on the
-// device and on a stop descriptor, reads the queued bytes, cuts them into
-// frames with its own FrameAssembler and hands every frame to PostFrameEvent.
-// While the stream is slow, it rests a moment after emptying the device's
-// queue (receive_rest.h).
+// device and on a stop event, reads the queued bytes as soon as they are there,
+// stamps each read with the log's clock, cuts the bytes into frames with its
+// own FrameAssembler and hands every frame to PostFrameEvent. When the frames
+// go to a window's hand-over (frame_hand_over.h), the listener also posts the
+// window's owed wake-up when its time comes.
 //
 // Threads: the owner's thread calls every public operation. The listener
 // thread runs ListenerProcedure only; it reads `handle`, `eventMask`,
@@ -19,9 +20,14 @@
 #include <memory>
 #include <thread>
 
+#include <optional>
+
 #include "link/frame_assembler.h"
 #include "link/frame_event.h"
+#include "link/frame_hand_over.h"
+#include "link/manual_reset_event.h"
 #include "link/serial.h"
+#include "log/clock.h"
 
 namespace varno::link {
 
@@ -30,15 +36,15 @@ public:
     CSerialEx() = default;
     ~CSerialEx() override;
 
-    // The serial open, plus the stop descriptor. Does not start the listener.
+    // The serial open, plus the stop event. Does not start the listener.
     std::int32_t Open(const char* device, std::uint32_t inputQueue = 0, std::uint32_t outputQueue = 0) override;
     // Stops the listener, then closes the port.
     std::int32_t Close() override;
 
     // Starts the listener unless it is already recorded.
     virtual std::int32_t StartListening();
-    // Wakes the listener through the stop descriptor and joins it. The stop
-    // descriptor ends every wait of the listener at once, so the join is
+    // Wakes the listener through the stop event and joins it. The stop
+    // event ends every wait of the listener at once, so the join is
     // prompt; `timeoutMs` bounds nothing: giving up on a live thread would let
     // it read a closed descriptor or a freed object. Always returns 0.
     virtual std::int32_t StopListening(std::uint32_t timeoutMs = kNoTimeout);
@@ -55,18 +61,20 @@ public:
     bool ListenerRunning() const { return listenerThread.joinable() && listenerActive.load(); }
 
 protected:
-    // Listener thread: before each read, waits while the frames' receiver is
-    // too far behind. False when a stop came first.
-    virtual bool WaitForRoom() { return true; }
+    // Read on the listener thread. The clock that stamps the frames.
+    virtual const log::Clock& ArrivalClock() const { return log::systemClock(); }
+    // The hand-over the frames go to, whose backlog and pacing the listener
+    // follows; none by default.
+    virtual FrameHandOver* HandOver() const { return nullptr; }
+
     std::thread listenerThread;
-    int stopEvent = -1;  // eventfd, readable once a stop is asked
+    std::optional<ManualResetEvent> stopEvent;  // set once a stop is asked
 
 private:
     void ListenerProcedure();
-    // Reads what is queued and feeds it to the assembler, adding the bytes
-    // read to `drained`; false when the device has gone away or a stop was asked.
-    bool DrainInput(FrameAssembler& assembler, std::size_t& drained);
-    void closeStopEvent();
+    // Reads what is queued and feeds it to the assembler; false when the
+    // device has gone away or a stop was asked.
+    bool DrainInput(FrameAssembler& assembler, FrameHandOver* handOver);
 
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> listenerActive{false};

@@ -14,8 +14,9 @@
 #include <memory>
 #include <string_view>
 
-#include "link/frame_backlog.h"
+#include "link/frame_hand_over.h"
 #include "link/serial_ex.h"
+#include "log/clock.h"
 
 namespace varno::link {
 
@@ -27,13 +28,17 @@ using CommSink = std::function<void(std::uint32_t wParam, std::int32_t lParam)>;
 
 // The window that receives a port's notifications. Empty = none.
 struct NotifyTarget {
-    FrameSink frames;  // posts message 1066
+    FrameSink frames;  // hands each frame over (to the window's hand-over, which wakes it with message 1066)
     CommSink comm;     // posts message 1067
-    // The window's frames not handled yet; the listener waits while it is full.
-    std::shared_ptr<FrameBacklog> backlog;
+    // The hand-over `frames` queues into: the listener stops reading while it
+    // is full and posts the wake-ups it owes the window. None for a sink that
+    // takes each frame at once.
+    std::shared_ptr<FrameHandOver> handOver;
     // Called once, on the listener thread, when the listener ends by itself
     // (the device has gone away), with the errno behind it; never after a stop.
     std::function<void(int error)> ended;
+    // The clock that stamps each frame's arrival (not owned).
+    const log::Clock* clock = &log::systemClock();
     bool empty() const { return !frames && !comm; }
 };
 
@@ -67,7 +72,11 @@ public:
     bool HasTarget() const { return !targetWindow.empty(); }
 
 protected:
-    bool WaitForRoom() override { return !targetWindow.backlog || targetWindow.backlog->waitForRoom(stopEvent); }
+    const log::Clock& ArrivalClock() const override
+    {
+        return targetWindow.clock != nullptr ? *targetWindow.clock : log::systemClock();
+    }
+    FrameHandOver* HandOver() const override { return targetWindow.handOver.get(); }
 
     NotifyTarget targetWindow;
     std::uint32_t notifyMessage = 0;

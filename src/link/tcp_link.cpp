@@ -4,7 +4,6 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,7 +12,6 @@
 #include <cstdio>
 
 #include "link/pause.h"
-#include "link/receive_rest.h"
 
 namespace varno::link {
 
@@ -96,17 +94,16 @@ std::unique_ptr<TcpConnection> TcpConnection::open(std::uint32_t host, std::uint
         failure = {TcpOpenFailure::Connect, error};
         return nullptr;
     }
-    const int stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (stopFd < 0) {
-        const int code = errno;
+    ManualResetEvent stop;
+    if (!stop.ok()) {
         ::close(fd);
-        failure = {TcpOpenFailure::Socket, code};
+        failure = {TcpOpenFailure::Socket, stop.error()};
         return nullptr;
     }
-    return std::unique_ptr<TcpConnection>(new TcpConnection(fd, stopFd));
+    return std::unique_ptr<TcpConnection>(new TcpConnection(fd, std::move(stop)));
 }
 
-TcpConnection::TcpConnection(int socket, int stopFd) : m_socket(socket), m_stopFd(stopFd) {}
+TcpConnection::TcpConnection(int socket, ManualResetEvent stop) : m_socket(socket), m_stop(std::move(stop)) {}
 
 TcpConnection::~TcpConnection()
 {
@@ -114,19 +111,23 @@ TcpConnection::~TcpConnection()
     join();
     if (!m_socketClosed)
         ::close(m_socket);
-    ::close(m_stopFd);
 }
 
-void TcpConnection::start(FrameSink frames, MessageSink messages, std::shared_ptr<FrameBacklog> backlog)
+void TcpConnection::start(FrameSink frames, MessageSink messages, std::shared_ptr<FrameHandOver> handOver,
+                          const log::Clock& clock)
 {
     if (m_thread.joinable() || m_socketClosed)
         return;
     m_frames = std::move(frames);
     m_messages = std::move(messages);
-    m_backlog = std::move(backlog);
+    m_handOver = std::move(handOver);
+    m_clock = &clock;
     m_socketClosed = true;  // from here on the receiving thread closes it
     m_thread = std::thread([this] {
         receive();
+        // What was handed over reaches the window before the shutdown's pauses.
+        if (m_handOver)
+            m_handOver->flush();
         shutDown();
         m_finished.store(true);
     });
@@ -136,8 +137,7 @@ void TcpConnection::requestStop()
 {
     if (m_stopRequested.exchange(true))
         return;
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = ::write(m_stopFd, &one, sizeof one);
+    m_stop.set();
 }
 
 void TcpConnection::join()
@@ -149,41 +149,51 @@ void TcpConnection::join()
 void TcpConnection::receive()
 {
     m_assembler.reset();
-    auto lost = [this](const char* message, int error) {
+    FrameHandOver* const handOver = m_handOver.get();
+    auto lost = [this, handOver](const char* message, int error) {
         m_lostError.store(error);
+        // The frames before the loss are the window's before the message is.
+        if (handOver != nullptr)
+            handOver->flush();
         if (m_messages)
             m_messages(message);
     };
-    std::size_t sinceDrain = 0;
-    ReceiveRest rest(m_stopFd);
+    // A block shorter than the buffer has most likely emptied the socket's
+    // queue: the next receive would only say so. Wait for data first then.
+    bool waitFirst = false;
     for (;;) {
-        if (m_backlog && !m_backlog->waitForRoom(m_stopFd))
+        if (handOver != nullptr && !handOver->waitForRoom(m_stop))
             return;  // asked to stop while the window was behind
+        if (waitFirst) {
+            // Until data, a hang-up or a stop request; or, while the window is
+            // owed a wake-up for frames already handed over, until it is due.
+            const int wakeDue = handOver != nullptr ? handOver->wakeDueInMs() : -1;
+            const ManualResetEvent::Waited waited = m_stop.waitWith(m_socket, POLLIN, wakeDue);
+            if (waited.failed) {
+                lost("Connection Error.\n", errno);
+                return;
+            }
+            if ((waited.revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+                if (waited.set || m_stopRequested.load())
+                    return;
+                if (handOver != nullptr)
+                    handOver->wakeIfDue();
+                continue;
+            }
+            // Receive first: a block that came with a stop request is still framed.
+        }
         const ssize_t n = ::recv(m_socket, m_buffer, sizeof m_buffer, 0);
         const int error = errno;
         if (n > 0) {
-            m_assembler.feed(std::string_view(m_buffer, static_cast<std::size_t>(n)), m_frames);
-            sinceDrain += static_cast<std::size_t>(n);
-            // A block shorter than the buffer emptied the socket's queue; what
-            // came during a rest is received next, otherwise the receive finds
-            // nothing and the thread waits for data.
-            if (n < static_cast<ssize_t>(sizeof m_buffer)) {
-                if (!rest.afterDrain(sinceDrain))
-                    return;
-                sinceDrain = 0;
-            }
+            // One reading for every frame this block completes.
+            m_assembler.feed(std::string_view(m_buffer, static_cast<std::size_t>(n)), m_clock->nowMillis(), m_frames);
+            waitFirst = n < static_cast<ssize_t>(sizeof m_buffer);
         } else if (n == 0) {
             lost("Connection Closed.\n", 0);
             return;
         } else if (error == EAGAIN || error == EWOULDBLOCK) {
-            // Nothing queued: sleep until data, a hang-up or a stop request.
-            pollfd fds[2] = {{m_socket, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
-            if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
-                lost("Connection Error.\n", errno);
-                return;
-            }
-            if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
-                continue;  // receive first: a block that came with the request is still framed
+            waitFirst = true;
+            continue;
         } else if (error == EINTR) {
             continue;
         } else {

@@ -1,13 +1,14 @@
 #pragma once
 // The TCP client link: one connection to a reader's server (or a serial-to-
-// network gateway), received on its own thread and cut into frames. While the
-// stream is slow, the thread rests a moment after emptying the socket's queue
-// (receive_rest.h).
+// network gateway), received on its own thread as soon as bytes are there,
+// each block stamped with the log's clock and cut into frames. When the frames
+// go to a window's hand-over (frame_hand_over.h), the thread also posts the
+// window's owed wake-up when its time comes.
 //
 // Threads: open(), start(), requestStop(), finished(), join() and the destructor
 // run on the owner's thread. The receiving thread alone touches the socket, the
 // receive buffer and the assembler once start() has returned. The two meet only
-// through the atomic stop flag, the stop descriptor and the finished flag.
+// through the atomic stop flag, the stop event and the finished flag.
 
 #include <atomic>
 #include <cstdint>
@@ -17,8 +18,10 @@
 #include <thread>
 
 #include "link/frame_assembler.h"
-#include "link/frame_backlog.h"
 #include "link/frame_event.h"
+#include "link/frame_hand_over.h"
+#include "link/manual_reset_event.h"
+#include "log/clock.h"
 
 namespace varno::link {
 
@@ -50,10 +53,13 @@ public:
     TcpConnection(const TcpConnection&) = delete;
     TcpConnection& operator=(const TcpConnection&) = delete;
 
-    // Starts the receiving thread: every frame goes to `frames`, every loss
-    // report to `messages`, both called on the receiving thread. While
-    // `backlog` (when given) is full, nothing more is read.
-    void start(FrameSink frames, MessageSink messages, std::shared_ptr<FrameBacklog> backlog = {});
+    // Starts the receiving thread: every frame goes to `frames`, stamped by
+    // `clock` (not owned), every loss report to `messages`, both called on the
+    // receiving thread. When `frames` queues into `handOver`, give it too:
+    // while it is full nothing more is read, and the thread posts the wake-ups
+    // it owes.
+    void start(FrameSink frames, MessageSink messages, std::shared_ptr<FrameHandOver> handOver = {},
+               const log::Clock& clock = log::systemClock());
 
     // Asks the receiving thread to end: it frames the block it may have just
     // received, then shuts the connection down without a message.
@@ -73,12 +79,12 @@ public:
     int socketDescriptor() const { return m_socket; }
 
 private:
-    TcpConnection(int socket, int stopFd);
+    TcpConnection(int socket, ManualResetEvent stop);
     void receive();
     void shutDown();
 
     const int m_socket;
-    const int m_stopFd;  // eventfd: wakes the receiving thread's poll()
+    const ManualResetEvent m_stop;  // wakes the receiving thread's poll()
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_finished{false};
     std::atomic<int> m_lostError{-1};
@@ -88,7 +94,8 @@ private:
     // Receiving thread only.
     FrameSink m_frames;
     MessageSink m_messages;
-    std::shared_ptr<FrameBacklog> m_backlog;
+    std::shared_ptr<FrameHandOver> m_handOver;
+    const log::Clock* m_clock = &log::systemClock();
     FrameAssembler m_assembler;
     char m_buffer[kReceiveBlock];
 };

@@ -2,7 +2,7 @@
 // One frame's line of the log, and the t/dt state the lines step through.
 // The window (log/log_handlers.cpp) and a logger without a window write the
 // same lines from the same state: the frame's text, its decoded fields and the
-// time it is recorded at; nothing here reads a clock of its own.
+// time it arrived at; nothing here reads a clock of its own.
 
 #include <cstdint>
 #include <string>
@@ -22,7 +22,7 @@ struct FrameTimes {
     std::int64_t lastFrameTime = -1;  // -1: no frame recorded yet
     std::uint16_t lastFrameMillis = 0;
 
-    // Moves on to a frame recorded at `at` and gives its columns; the first
+    // Moves on to a frame that arrived at `at` and gives its columns; the first
     // frame gets 0.000 for both.
     TimeColumns step(ClockReading at)
     {
@@ -31,7 +31,7 @@ struct FrameTimes {
 };
 
 // The line of a decoded reader or debug frame (`bracketed`: the frame in its
-// brackets) recorded at `at`, with the columns its step gave.
+// brackets) that arrived at `at`, with the columns its step gave.
 std::string readerFrameLine(const Clock& clock, ClockReading at, const TimeColumns& times,
                             std::string_view bracketed, const decode::ReaderFields& fields);
 std::string debugFrameLine(const Clock& clock, ClockReading at, const TimeColumns& times,

@@ -51,23 +51,23 @@ void stopAfterWriteFailure(CVARNODlg& window)
 }
 
 // Steps the time state, then writes the caller's line (or the raw line in raw
-// text mode) while logging, then echoes the frame in raw text mode.
+// text mode) while logging, then echoes the frame in raw text mode. Every time
+// column comes from the frame's arrival time, one reading of the clock taken
+// when its bytes were read: not the time the window gets round to it.
 template <class MakeLine>
 void recordLine(CVARNODlg& window, const std::string& frame, MakeLine makeLine)
 {
     const log::Clock& clock = *window.clock;
-    // One reading for every column: a second clock read could fall in the next
-    // second and pair these milliseconds with the wrong time of day.
-    const log::ClockReading now = clock.nowMillis();
-    const log::TimeColumns times = window.frameTimes.step(now);
+    const log::ClockReading at = window.frameArrivalTime;
+    const log::TimeColumns times = window.frameTimes.step(at);
     const bool raw = window.rawTextMode();
     if (window.loggingOn == 1) {
-        const std::string line = raw ? log::rawFrameLine(clock, now, frame) : makeLine(clock, now, times);
+        const std::string line = raw ? log::rawFrameLine(clock, at, frame) : makeLine(clock, at, times);
         if (window.logFile.append(line) != log::LogResult::Ok)
             stopAfterWriteFailure(window);
     }
     if (raw)
-        window.EchoFrame(now.seconds, frame);
+        window.EchoFrame(at.seconds, frame);
 }
 
 }  // namespace
@@ -108,6 +108,7 @@ void CVARNODlg::OpenLogFile()
         return;
     }
     loggingOn = 1;
+    logFileOpenTime = now;
     // The day check compares with the day of the file just opened; an older
     // date would renew it at the next frame.
     currentDate = log::formatLocalTime(*clock, now, log::kDayFormat);
@@ -117,9 +118,17 @@ void CVARNODlg::CheckLogDay()
 {
     if (loggingOn != 1 || !dailyRenewal)
         return;
-    lastDateCheckTime = clock->nowSeconds();
+    // The day of the frame's arrival, not of its handling: a frame that came
+    // before midnight and is handled after it belongs to the old day's file.
+    const std::int64_t arrival = frameArrivalTime.seconds;
+    const std::string arrivalDate = log::formatLocalTime(*clock, arrival, log::kDayFormat);
+    // A frame that came before the open file was opened (logging was switched
+    // on while it waited) is no sign of a new day.
+    if (arrivalDate != currentDate && arrival < logFileOpenTime)
+        return;
+    lastDateCheckTime = arrival;
     previousDate = currentDate;
-    currentDate = log::formatLocalTime(*clock, lastDateCheckTime, log::kDayFormat);
+    currentDate = arrivalDate;
     if (previousDate == currentDate)
         return;
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <set>
 
 namespace varno::sim {
@@ -210,15 +211,36 @@ Unit Generator::next()
 
 std::string recordLine(const Frame& frame) { return std::to_string(frame.kind) + ' ' + frame.text; }
 
-bool parseRecordLine(const std::string& line, Frame& frame)
+std::string recordLine(const Frame& frame, std::int64_t sentAt)
+{
+    // A tab: frame texts hold spaces, never a tab.
+    return recordLine(frame) + '\t' + sendTimeText(sentAt);
+}
+
+std::string sendTimeText(std::int64_t sentAt)
+{
+    const auto seconds = static_cast<std::time_t>(sentAt / 1000);
+    std::tm tm{};
+    char text[64] = "";
+    if (localtime_r(&seconds, &tm) != nullptr) {
+        const std::size_t n = std::strftime(text, sizeof text, "%d/%m/%Y %H:%M:%S", &tm);
+        std::snprintf(text + n, sizeof text - n, ".%03d", static_cast<int>(sentAt % 1000));
+    }
+    return text;
+}
+
+bool parseRecordLine(const std::string& line, Frame& frame, std::string* sent)
 {
     if (line.size() < 4 || line[3] != ' ')
         return false;
     const std::string kind = line.substr(0, 3);
     if (kind != "351" && kind != "352")
         return false;
+    const std::size_t tab = line.find('\t', 4);
     frame.kind = kind == "351" ? kReaderFrame : kDebugFrame;
-    frame.text = line.substr(4);
+    frame.text = line.substr(4, tab == std::string::npos ? std::string::npos : tab - 4);
+    if (sent != nullptr)
+        *sent = tab == std::string::npos ? std::string() : line.substr(tab + 1);
     return true;
 }
 

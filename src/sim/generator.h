@@ -82,9 +82,16 @@ private:
     std::vector<std::string> m_readers;    // the 4-digit ones first, then the 2-digit ones
 };
 
-// One line of the record of what was sent: "351 5A0A1B2CABCD" or "352 5A 3C +1E 0A1B2C".
+// One line of the record of what was sent: "351 5A0A1B2CABCD" or "352 5A 3C +1E 0A1B2C",
+// then, when `sentAt` is given (milliseconds since 1970), a tab and the local
+// time the frame went out: "08/12/2026 20:13:49.045".
 std::string recordLine(const Frame& frame);
-// A record line's frame; false for comment lines ('#') and lines that are not frames.
-bool parseRecordLine(const std::string& line, Frame& frame);
+std::string recordLine(const Frame& frame, std::int64_t sentAt);
+// A record line's frame, and its send time's text into `sent` when asked for
+// (empty when the line has none); false for comment lines ('#') and lines
+// that are not frames.
+bool parseRecordLine(const std::string& line, Frame& frame, std::string* sent = nullptr);
+// The local time of `sentAt` (milliseconds since 1970) as a record line gives it.
+std::string sendTimeText(std::int64_t sentAt);
 
 }  // namespace varno::sim

@@ -252,9 +252,11 @@ Stream:
                         stray characters, or a reader frame cut short (default 0)
   --record FILE         write every frame handed to the reader, one per line, as
                         the receiver cuts it: "351 <text between the brackets>"
-                        or "352 <16-character debug line>"; a reader frame cut
-                        short by the noise is noted as "# truncated [<bytes>".
-                        Lines are flushed as their frames go.
+                        or "352 <16-character debug line>", then a tab and the
+                        local time it was sent, "dd/mm/yyyy hh:mm:ss.mmm"; a
+                        reader frame cut short by the noise is noted as
+                        "# truncated [<bytes>". Lines are flushed as their
+                        frames go.
 
 Other:
   --quiet               no progress notes on standard error

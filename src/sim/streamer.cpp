@@ -56,14 +56,14 @@ Record::~Record()
     std::fclose(m_file);
 }
 
-void Record::add(const Frame& frame, const std::string& truncated)
+void Record::add(const Frame& frame, const std::string& truncated, std::int64_t sentAt)
 {
     if (!truncated.empty()) {
         std::fputs("# truncated ", m_file);
         std::fputs(truncated.c_str(), m_file);
         std::fputc('\n', m_file);
     }
-    std::fputs(recordLine(frame).c_str(), m_file);
+    std::fputs(recordLine(frame, sentAt).c_str(), m_file);
     std::fputc('\n', m_file);
 }
 
@@ -105,14 +105,14 @@ void Streamer::queueDueUnits(Clock::time_point now)
     }
 }
 
-bool Streamer::handedOver(std::size_t bytes)
+bool Streamer::handedOver(std::size_t bytes, std::int64_t sentAt)
 {
     m_pending.erase(0, bytes);
     const auto taken = static_cast<long>(bytes);
     bool any = false;
     while (!m_queued.empty() && m_queued.front().frameEnd <= taken) {
         if (m_record)
-            m_record->add(m_queued.front().frame, m_queued.front().truncated);
+            m_record->add(m_queued.front().frame, m_queued.front().truncated, sentAt);
         ++m_delivered;
         any = true;
         m_queued.pop_front();
@@ -175,10 +175,15 @@ Streamer::End Streamer::stream(Channel& channel)
         if (!countReached())
             queueDueUnits(now);
         if (started && !m_pending.empty()) {
+            // Read before the bytes go: the reader cannot have them any earlier,
+            // so its own clock never shows them arriving before this.
+            const std::int64_t sentAt = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            std::chrono::system_clock::now().time_since_epoch())
+                                            .count();
             const long n = channel.send(m_pending);
             if (n < 0)
                 return gone();
-            if (n > 0 && !handedOver(static_cast<std::size_t>(n)))
+            if (n > 0 && !handedOver(static_cast<std::size_t>(n), sentAt))
                 return End::Failed;
         }
         if (countReached() && m_pending.empty())

@@ -45,7 +45,9 @@ public:
     Record(const Record&) = delete;
     Record& operator=(const Record&) = delete;
 
-    void add(const Frame& frame, const std::string& truncated);
+    // `sentAt`: when the frame's last byte was handed to the reader, in
+    // milliseconds since 1970.
+    void add(const Frame& frame, const std::string& truncated, std::int64_t sentAt);
     // False (with `error`) when the lines could not be written.
     bool flush(std::string& error);
 
@@ -88,7 +90,8 @@ private:
 
     bool countReached() const { return m_count != 0 && m_delivered >= m_count; }
     void queueDueUnits(Clock::time_point now);
-    bool handedOver(std::size_t bytes);
+    // `bytes` were taken by the reader in a call made at `sentAt` (see Record::add).
+    bool handedOver(std::size_t bytes, std::int64_t sentAt);
     void dropUnitInFlight();
     End finish(Channel& channel);
     // Polls the stop signal and the channel; returns an end, or nothing to go on.

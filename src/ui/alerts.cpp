@@ -8,7 +8,7 @@
 #include <atomic>
 #include <future>
 
-#include "ui/frame_posted.h"
+#include "ui/frames_waiting.h"
 
 namespace varno::ui {
 

@@ -17,7 +17,6 @@
 #include "support/temp_dir.h"
 #include "support/test_clock.h"
 #include "support/window_fixture.h"
-#include "ui/frame_posted.h"
 #include "ui/qt_text.h"
 
 namespace varno::testing {
@@ -297,10 +296,7 @@ TEST_F(FilterFixture, MessageBoxTakingTheFocusLeavesTheHandlerUndisturbed)
     ui::setAlerts(&boxes);
     // A frame handled while the box is up reads the controls back into the state.
     boxes.whileShown = [&] {
-        auto event = std::make_unique<link::FrameEvent>();
-        event->text = "5A000015ABCD";
-        ui::postFrame(window.get(), FRAME_KIND_READER, std::move(event));
-        processEvents();
+        postFrame(FRAME_KIND_READER, "5A000015ABCD");
     };
     setBounds("000000", 0, "FFFFFF", 0xFFFFFF);
 

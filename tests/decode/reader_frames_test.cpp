@@ -3,13 +3,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <thread>
 
 #include "app/main_window.h"
 #include "link/frame_assembler.h"
+#include "support/temp_dir.h"
 #include "support/window_fixture.h"
-#include "ui/frame_posted.h"
 
 namespace varno::testing {
 namespace {
@@ -81,8 +82,7 @@ TEST_F(ReaderFrameTest, OtherLengthsAndUnknownKindsChangeNothing)
 
     postFrame(123, "960A1B2CABCD");
     EXPECT_EQ(fields(), before);
-    QCoreApplication::postEvent(window.get(), new ui::FramePosted(FRAME_KIND_READER, nullptr));
-    processEvents();
+    window->OnFrameEvent(FRAME_KIND_READER, nullptr);
     EXPECT_EQ(fields(), before);
 }
 
@@ -121,44 +121,44 @@ TEST_F(ReaderFrameTest, PassesTagFilterReadsTheIdentifierLeniently)
     EXPECT_TRUE(window->PassesTagFilter("15ZZZZ"));  // conversion stops at Z
 }
 
-TEST_F(ReaderFrameTest, FramesPostedFromAnotherThreadArriveInStreamOrder)
+TEST_F(ReaderFrameTest, FramesHandedOverFromAnotherThreadAreHandledInStreamOrder)
 {
-    // Watch the events the window receives, in delivery order.
-    struct Recorder : QObject {
-        std::vector<std::string> texts;
-        bool eventFilter(QObject*, QEvent* e) override
-        {
-            if (e->type() == ui::FramePosted::kType)
-                texts.push_back(static_cast<ui::FramePosted*>(e)->event->text);
-            return false;
-        }
-    } recorder;
-    window->installEventFilter(&recorder);
+    // Raw text mode logs every frame whatever its shape: the log shows the
+    // order the window handled them in.
+    TempDir dir;
+    ASSERT_FALSE(dir.path().empty());
+    window->workingDirectory = dir.path();
+    window->button(idc::Log)->click();
+    ASSERT_EQ(window->loggingOn, 1);
+    window->rawTextButton->setChecked(true);
 
     std::string stream;
     std::vector<std::string> expected;
     for (int i = 0; i < 2000; ++i) {
         char frame[16];
         std::snprintf(frame, sizeof frame, "%02X%06XAB", i % 256, i);
-        expected.emplace_back(frame);
+        expected.push_back(std::string("[") + frame + "]");
         stream += std::string("[") + frame + "]\r\n";
     }
-    std::thread reception([&] {
+    std::thread reception([&, handOver = window->frameHandOver] {
         link::FrameAssembler assembler;
-        auto sink = ui::postingSink(window.get());
+        const auto sink = link::handOverSink(handOver);
         // Blocks of 32 bytes, as a socket would hand them over.
         for (std::size_t i = 0; i < stream.size(); i += 32)
-            assembler.feed(std::string_view(stream).substr(i, 32), sink);
+            assembler.feed(std::string_view(stream).substr(i, 32), window->clock->nowMillis(), sink);
+        handOver->flush();
     });
     reception.join();
-    QElapsedTimer clock;
-    clock.start();
-    while (recorder.texts.size() < expected.size() && clock.elapsed() < 10000)
-        processEvents();
-    window->removeEventFilter(&recorder);
+    ASSERT_TRUE(waitUntil([&] { return window->frameHandOver->taken() == 2000; }));
 
-    EXPECT_EQ(recorder.texts, expected);
-    EXPECT_EQ(fieldText(idc::Frame), "[" + expected.back() + "]");
+    std::vector<std::string> logged;
+    const std::string bytes = readBytes(window->logFilePath);
+    for (std::size_t start = bytes.find("\r\n") + 2, end; (end = bytes.find("\r\n", start)) != std::string::npos;
+         start = end + 2)
+        logged.push_back(bytes.substr(start, bytes.find(';', start) - start));
+    EXPECT_EQ(logged, expected);
+    // The window handled nothing while the thread ran: one wake-up for all.
+    EXPECT_EQ(window->frameHandOver->wakeUps(), 1);
 }
 
 }  // namespace

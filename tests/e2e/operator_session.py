@@ -12,8 +12,9 @@ operator types the path of a simulated serial port into the port list and
 opens it. Escape must not end the program; the window is captured and closed
 with its close box. Then the log file that appeared in the folder named by
 --log-dir (and nowhere else) must hold the header and every frame the
-simulators recorded, in order, each with the field count of its kind, and the
-chart must show dots of several tags.
+simulators recorded, in order, each with the field count of its kind and a
+logged time no earlier than the simulator's send time (and not long after
+it), and the chart must show dots of several tags.
 
 Usage: operator_session.py --varno PATH --sim PATH --source DIR [--screenshot PNG]
 The screenshot is also written where VARNO_E2E_SCREENSHOT says, if set.
@@ -21,6 +22,7 @@ The screenshot is also written where VARNO_E2E_SCREENSHOT says, if set.
 
 import argparse
 import csv
+import datetime
 import os
 import re
 import sys
@@ -34,19 +36,35 @@ HEADER = "Trame reçue;Date;Heure;msec;ID Lecteur (hexa);ID Tag (hexa);t(sec);dt
 FIELDS = {"351": 9, "352": 10}  # a reader line, a debug line
 
 
+# The log's time (date, time of day, milliseconds) and the record's send time
+# may be a little apart, never the wrong way round: both read the same clock.
+MAX_LATE_MS = 2000
+
+
 def recorded_frames(path):
-    """(kind, text) of every frame the simulator handed over; '#' lines are
-    frames that line noise cut short, which no receiver sees whole."""
+    """(kind, text, send time) of every frame the simulator handed over; '#'
+    lines are frames that line noise cut short, which no receiver sees whole.
+    A line is "<kind> <text>", a tab and "dd/mm/yyyy hh:mm:ss.mmm"."""
     frames = []
     with open(path, "rb") as f:
         for line in f.read().split(b"\n"):
             if not line or line.startswith(b"#"):
                 continue
-            kind, _, text = line.decode("ascii").partition(" ")
+            frame, _, sent = line.decode("ascii").partition("\t")
+            kind, _, text = frame.partition(" ")
             if kind not in FIELDS:
                 raise desktop.Failure(f"unknown record line {line!r}")
-            frames.append((kind, text))
+            frames.append((kind, text, local_millis(sent)))
     return frames
+
+
+def local_millis(text):
+    """Milliseconds of a local "dd/mm/yyyy hh:mm:ss.mmm" on a running count."""
+    try:
+        when = datetime.datetime.strptime(text, "%d/%m/%Y %H:%M:%S.%f")
+    except ValueError:
+        raise desktop.Failure(f"{text!r} is not a send time") from None
+    return int(when.timestamp()) * 1000 + when.microsecond // 1000
 
 
 def seconds(field, what, n):
@@ -68,7 +86,7 @@ def check_log(path, frames):
     if len(body) != len(frames):
         raise desktop.Failure(f"{len(body)} frame lines in the log, {len(frames)} frames sent")
     previous_t = None
-    for n, (line, (kind, text)) in enumerate(zip(body, frames), start=2):
+    for n, (line, (kind, text, sent)) in enumerate(zip(body, frames), start=2):
         if b"\n" in line or b"\r" in line:
             raise desktop.Failure(f"line {n}: stray line break in {line!r}")
         # As a spreadsheet reads it: a field holding ';' or '"' is quoted.
@@ -85,6 +103,9 @@ def check_log(path, frames):
         if dt < 0 or (previous_t is not None and t < previous_t):
             raise desktop.Failure(f"line {n}: time runs backwards: {line!r}")
         previous_t = t
+        logged = local_millis(f"{fields[1].decode()} {fields[2].decode()}.{fields[3].decode()[2:]}")
+        if not 0 <= logged - sent <= MAX_LATE_MS:
+            raise desktop.Failure(f"line {n}: logged {logged - sent} ms after the simulator sent it: {line!r}")
 
 
 def check_dots(session, picture):
@@ -192,7 +213,7 @@ def main():
                 raise desktop.Failure(f"the simulator recorded {len(recorded)} frames in {record}, not {count}")
             frames += recorded
         check_log(log, frames)
-        debug = sum(1 for kind, _ in frames if kind == "352")
+        debug = sum(1 for kind, _, _ in frames if kind == "352")
         print(f"e2e: {len(frames)} frames ({debug} debug lines) logged in order; "
               f"dots of {len(seen)} tag colours on the chart")
 

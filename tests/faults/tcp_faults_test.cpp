@@ -49,7 +49,7 @@ TEST_P(ServerDeparture, EveryCompleteFrameBeforeItIsHandledAndItIsReportedOnce)
     selectServer(server.port());
     // A window that falls behind at once: the server's leaving finds most of
     // the burst still waiting in the socket.
-    window->frameBacklog = std::make_shared<link::FrameBacklog>(16);
+    window->frameHandOver->setLimit(16);
     clickLog();
     ASSERT_EQ(window->loggingOn, 1);
     clickOpen();
@@ -74,7 +74,7 @@ TEST_P(ServerDeparture, EveryCompleteFrameBeforeItIsHandledAndItIsReportedOnce)
     const bool sentWhileIdle = sent.wait_for(5s) == std::future_status::ready;
     const auto left = Clock::now();
     // None handled yet: what the link has posted is all it has taken.
-    const int takenBeforeLeaving = window->frameBacklog->pending();
+    const int takenBeforeLeaving = window->frameHandOver->pending();
 
     ASSERT_TRUE(waitUntil([&] { return !timedAlerts.shown.empty(); })) << "no message";
     const double messageMs = millisecondsBetween(left, timedAlerts.shown.front().at);

@@ -17,33 +17,20 @@
 #include <functional>
 #include <filesystem>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "link/serial.h"
 #include "support/loopback_server.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 #include "support/window_fixture.h"
-#include "ui/frame_posted.h"
 
 namespace varno::testing {
 namespace {
 
 namespace idc = app::idc;
 using namespace std::chrono_literals;
-
-// Counts the frames reaching the window, by kind, and lets them through.
-class FrameCounter : public QObject {
-public:
-    bool eventFilter(QObject*, QEvent* e) override
-    {
-        ui::acquireHandover(e);
-        if (e->type() == ui::FramePosted::kType) {
-            ++byKind[static_cast<ui::FramePosted*>(e)->kind];
-        }
-        return false;
-    }
-    std::map<int, int> byKind;
-};
 
 class ConnectionControlTest : public WindowTest {
 protected:
@@ -54,13 +41,6 @@ protected:
         ASSERT_FALSE(dir.path().empty());
         tree.addLinkTo("ttyUSB0", pty.path);
         useTree(tree);
-        window->installEventFilter(&counter);
-    }
-    void TearDown() override
-    {
-        if (window)
-            window->removeEventFilter(&counter);
-        WindowTest::TearDown();
     }
 
     void useTree(const FakePortTree& t)
@@ -120,7 +100,6 @@ protected:
     PtyPair pty;
     TempDir dir;
     FakePortTree tree{dir.path()};
-    FrameCounter counter;
 };
 
 TEST_F(ConnectionControlTest, PortListShowsTheDevicesAndTcpIp)
@@ -153,13 +132,24 @@ TEST_F(ConnectionControlTest, OpenReceiveAndCloseThroughTheButton)
     EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
     EXPECT_EQ(tio.c_iflag & (IXON | IXOFF), 0u);
 
+    // Logged, so that every frame the window handles shows, in its order.
+    TempDir logDir;
+    window->workingDirectory = logDir.path();
+    window->button(idc::Log)->click();
+    ASSERT_EQ(window->loggingOn, 1);
+
     ASSERT_TRUE(pty.write("junk\r\n5A 3C +1E 0A1B2C\r\n[5A0D0E0F0102]\r\n5A 7F -25 0A1B2C\r\n[960A1B2CABCD]\r\n", 3, 200));
     ASSERT_TRUE(waitUntil([&] { return fieldText(idc::Frame) == "[960A1B2CABCD]"; }));
     EXPECT_EQ(fieldText(idc::P1), "150");
     EXPECT_EQ(fieldText(idc::P1Hex), "96");
     EXPECT_EQ(fieldText(idc::Id), "0A1B2C");
-    EXPECT_EQ(counter.byKind[link::FRAME_KIND_READER], 2);
-    EXPECT_EQ(counter.byKind[link::FRAME_KIND_DEBUG], 2);
+    std::vector<std::string> logged;
+    const std::string log = readBytes(window->logFilePath);
+    for (std::size_t start = log.find("\r\n") + 2, end; (end = log.find("\r\n", start)) != std::string::npos;
+         start = end + 2)
+        logged.push_back(log.substr(start, log.find(';', start) - start));
+    EXPECT_EQ(logged, (std::vector<std::string>{"[5A 3C +1E 0A1B2C]", "[5A0D0E0F0102]", "[5A 7F -25 0A1B2C]",
+                                                "[960A1B2CABCD]"}));
 
     clickOpen();
     expectClosed();
@@ -322,8 +312,7 @@ TEST_F(ConnectionControlTest, ClosingHidesTheWindowFirstAndShutsThePortDownAfter
     EXPECT_FALSE(window->serialPort.IsOpen());
     EXPECT_EQ(window->result(), QDialog::Rejected);
     EXPECT_TRUE(deviceIsFree());
-    window.reset();
-    EXPECT_EQ(openDescriptors(), descriptors);
+    EXPECT_EQ(openDescriptors(), descriptors) << "nothing of the port is left open";
 }
 
 }  // namespace

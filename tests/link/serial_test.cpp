@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <termios.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -24,6 +25,7 @@
 #include "link/pause.h"
 #include "link/serial_wnd.h"
 #include "support/pty_pair.h"
+#include "support/taking_window.h"
 
 namespace varno::link {
 namespace {
@@ -420,6 +422,41 @@ TEST_F(SerialPortTest, ListenerPostsEveryFrameOfAStreamSplitAcrossManyWrites)
     // Nothing else came: frames are posted once each.
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(recorder.frames().size(), all.size());
+}
+
+TEST_F(SerialPortTest, ListenerStampsEveryReadWithItsClockAndPostsTheWakeUpItOwes)
+{
+    // A clock that moves on by one millisecond at each reading: each read of
+    // the listener is one reading, whatever number of frames it completes.
+    struct CountingClock final : log::Clock {
+        std::int64_t nowSeconds() const override { return 1'700'000'000; }
+        log::ClockReading nowMillis() const override
+        {
+            return {1'700'000'000, static_cast<std::uint16_t>(readings.fetch_add(1) % 1000)};
+        }
+        bool toLocal(std::int64_t, std::tm&) const override { return false; }
+        mutable std::atomic<int> readings{0};
+    } clock;
+    testing::TakingWindow window;  // outlives the port, whose listener wakes it
+    CSerialMFC port;
+    NotifyTarget target{handOverSink(window.handOver), {}, window.handOver, {}, &clock};
+    ASSERT_EQ(openPort(port, pty.path.c_str(), std::move(target), 115200), kResultOk);
+
+    // Two frames in one write; the first wakes the window at once.
+    ASSERT_TRUE(pty.write("[5A0A1B2CABCD]\r\n[960A1B2CABCD]\r\n"));
+    ASSERT_TRUE(window.answerWakeUp());
+    // Another soon after, and then silence: the listener's wait for bytes ends
+    // in time to post the wake-up it owes for it.
+    ASSERT_TRUE(pty.write("[640A1B2CABCD]\r\n"));
+    while (window.taken.size() < 3 && window.answerWakeUp()) {
+    }
+    ASSERT_EQ(window.taken, (std::vector<std::string>{"351:5A0A1B2CABCD", "351:960A1B2CABCD", "351:640A1B2CABCD"}));
+    const int readings = clock.readings.load();
+    EXPECT_GE(readings, 2);
+    EXPECT_LE(readings, 4);  // one per read, and a write may come in more than one
+    EXPECT_LT(window.stamps[0] % 1000, window.stamps[2] % 1000);
+    EXPECT_EQ(window.stamps[2] % 1000, readings - 1) << "the last read's reading";
+    port.Close();
 }
 
 TEST_F(SerialPortTest, OpenForWindowKeepsTheMessageAndPostsLineEventNotices)

@@ -3,15 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "link/frame_hand_over.h"
 #include "link/pause.h"
 #include "link/tcp_link.h"
 #include "support/loopback_server.h"
+#include "support/taking_window.h"
 
 namespace varno::link {
 namespace {
@@ -216,37 +219,67 @@ TEST_F(TcpLinkTest, StopWhileTheServerIsSilentClosesTheConnectionAndAFreshOneWor
     EXPECT_TRUE(seen.framesSeen().empty());
 }
 
-TEST_F(TcpLinkTest, NothingIsReadWhileTheReceiverIsTooFarBehind)
+TEST_F(TcpLinkTest, NothingIsReadWhileTheWindowIsTooFarBehindAndNothingIsLost)
 {
+    testing::TakingWindow window(3);  // outlives the link, whose thread wakes it
     LoopbackServer server;
     auto link = connect(server);
     ASSERT_NE(link, nullptr);
-    auto backlog = std::make_shared<FrameBacklog>(3);
-    FrameSink counting = [&, frames = seen.frames()](int kind, std::unique_ptr<FrameEvent> e) {
-        backlog->posted();  // as a posted event would be counted
-        frames(kind, std::move(e));
-    };
-    link->start(counting, seen.messages(), backlog);
+    link->start(handOverSink(window.handOver), seen.messages(), window.handOver);
     ASSERT_TRUE(server.accept());
     for (int i = 0; i < 40; ++i)
         ASSERT_TRUE(server.send("[960A1B2CABCD]"));  // 14 bytes: at most three frames per block
-    ASSERT_TRUE(seen.waitForFrames(3));
+    ASSERT_TRUE(window.answerWakeUp());
+    // Taken at the first wake-up, or queued since: the queue fills again.
+    const auto until = std::chrono::steady_clock::now() + 5s;
+    while (window.handOver->pending() < 3 && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(1ms);
     std::this_thread::sleep_for(50ms);
-    const std::size_t whileFull = seen.framesSeen().size();
-    EXPECT_GE(whileFull, 3u);
-    EXPECT_LE(whileFull, 5u);  // the block that filled it, no more
+    EXPECT_GE(window.handOver->pending(), 3);
+    EXPECT_LE(window.handOver->pending(), 5);  // the block that filled it, no more
 
-    // The receiver catches up: the rest arrives, nothing lost.
-    for (int i = 0; i < 40; ++i)
-        backlog->handled();
-    ASSERT_TRUE(seen.waitForFrames(40));
-    EXPECT_EQ(seen.framesSeen().size(), 40u);
+    // The window catches up: the rest arrives, in order, nothing lost.
+    while (window.taken.size() < 40 && window.answerWakeUp()) {
+    }
+    EXPECT_EQ(window.taken, std::vector<std::string>(40, "351:960A1B2CABCD"));
 
-    // A stop request is honoured even while the receiver is behind.
+    // A stop request is honoured even while the window is behind.
     ASSERT_TRUE(server.send("[960A1B2CABCD][960A1B2CABCD][960A1B2CABCD][960A1B2CABCD]"));
     std::this_thread::sleep_for(20ms);
     link->requestStop();
     EXPECT_TRUE(waitFinished(*link));
+}
+
+TEST_F(TcpLinkTest, AFrameOwedAWakeUpReachesTheWindowWhileTheServerIsSilent)
+{
+    testing::TakingWindow window;  // outlives the link, whose thread wakes it
+    LoopbackServer server;
+    auto link = connect(server);
+    ASSERT_NE(link, nullptr);
+    link->start(handOverSink(window.handOver), seen.messages(), window.handOver);
+    ASSERT_TRUE(server.accept());
+    // The first frame wakes the window at once; the second comes too soon
+    // after for a wake-up of its own, and nothing follows it: the thread's
+    // wait for data ends in time to post the wake-up it owes.
+    ASSERT_TRUE(server.send("[5A0A1B2CABCD]"));
+    ASSERT_TRUE(window.answerWakeUp());
+    ASSERT_TRUE(server.send("[960A1B2CABCD]"));
+    ASSERT_TRUE(window.answerWakeUp());
+    EXPECT_EQ(window.taken, (std::vector<std::string>{"351:5A0A1B2CABCD", "351:960A1B2CABCD"}));
+    EXPECT_EQ(window.handOver->wakeUps(), 2);
+
+    // Stamped when read, by the clock it was given: the system's here.
+    auto nowMs = [] {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+    };
+    const std::int64_t sent = nowMs();
+    ASSERT_TRUE(server.send("[640A1B2CABCD]"));
+    ASSERT_TRUE(window.answerWakeUp());
+    const std::int64_t taken = nowMs();
+    ASSERT_EQ(window.taken.back(), "351:640A1B2CABCD");
+    EXPECT_GE(window.stamps.back(), sent);
+    EXPECT_LE(window.stamps.back(), taken);
 }
 
 TEST_F(TcpLinkTest, DestroyingAnOpenLinkStopsAndJoinsItsThread)

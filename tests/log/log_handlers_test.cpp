@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QTextEdit>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -68,6 +69,21 @@ protected:
     {
         clock.set(2026, 12, 8, hour, minute, second, millis);
         postFrame(kind, text);
+    }
+
+    // A frame that arrived at `arrival` and waits in the hand-over.
+    void queueFrame(int kind, const std::string& text, log::ClockReading arrival)
+    {
+        auto event = std::make_unique<link::FrameEvent>();
+        event->text = text;
+        event->arrivalTime = arrival;
+        window->frameHandOver->push(kind, std::move(event));
+    }
+    // The window gets round to the waiting frames, at the clock's time now.
+    void handleQueued()
+    {
+        window->frameHandOver->flush();
+        processEvents();
     }
 
     bool logButtonDown() const { return window->button(idc::Log)->isChecked(); }
@@ -218,6 +234,7 @@ TEST_F(LogTest, FieldsHoldingSemicolonsOrQuotesAreQuotedAndKeepTheirColumn)
         SCOPED_TRACE(c.what);
         const std::size_t before = readBytes(window->logFilePath).size();
         window->rawTextButton->setChecked(c.kind == Case::Raw);
+        window->frameArrivalTime = clock.nowMillis();
         if (c.kind == Case::Debug)
             window->RecordFrame(c.frame, decode::DebugFields{"5A", 90, "3C", 60, "+1E", c.tagId});
         else
@@ -365,6 +382,63 @@ TEST_F(LogTest, TheFirstFrameAfterMidnightGoesIntoANewFile)
     EXPECT_EQ(window->currentDate, "01012027");
     EXPECT_EQ(window->previousDate, "31122026");
     EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(LogTest, FramesGoToTheDayTheyArrivedOnHoweverLateTheyAreHandled)
+{
+    clock.set(2026, 12, 31, 23, 59, 30);
+    clickLog();
+    // Two frames that arrived before midnight; the window gets round to them after it.
+    queueFrame(FRAME_KIND_READER, "5A0A1B2CABCD", TestClock::at(2026, 12, 31, 23, 59, 59, 990));
+    queueFrame(FRAME_KIND_DEBUG, "5A 3C +1E 0A1B2C", TestClock::at(2026, 12, 31, 23, 59, 59, 999));
+    clock.set(2027, 1, 1, 0, 0, 0, 10);
+    handleQueued();
+    EXPECT_EQ(readBytes(dir.file("VARNO_31122026_23h59.csv")),
+              kHeader + "[5A0A1B2CABCD];31/12/2026;23:59:59;0.990;ABCDh;0A1B2Ch;0.000;0.000;90\r\n"
+                        "[5A 3C +1E 0A1B2C];31/12/2026;23:59:59;0.999;;0A1B2Ch;0.009;0.009;90;60\r\n");
+    EXPECT_EQ(fieldText(idc::LogFileName), "VARNO_31122026_23h59.csv");
+    EXPECT_EQ(window->currentDate, "31122026");
+
+    // The first frame that arrived after midnight opens the new day's file.
+    queueFrame(FRAME_KIND_READER, "960A1B2CABCD", TestClock::at(2027, 1, 1, 0, 0, 0, 2));
+    clock.set(2027, 1, 1, 0, 0, 0, 20);
+    handleQueued();
+    EXPECT_EQ(readBytes(dir.file("VARNO_01012027_00h00.csv")),
+              kHeader + "[960A1B2CABCD];01/01/2027;00:00:00;0.002;ABCDh;0A1B2Ch;0.012;0.003;150\r\n");
+    EXPECT_EQ(fieldText(idc::LogFileName), "VARNO_01012027_00h00.csv");
+    EXPECT_EQ(window->currentDate, "01012027");
+    EXPECT_EQ(window->previousDate, "31122026");
+    EXPECT_TRUE(logButtonDown());
+    EXPECT_TRUE(alerts.shown.empty());
+}
+
+TEST_F(LogTest, AFrameThatArrivedBeforeLoggingWasSwitchedOnAfterMidnightRenewsNothing)
+{
+    queueFrame(FRAME_KIND_READER, "5A0A1B2CABCD", TestClock::at(2026, 12, 8, 23, 59, 59, 995));
+    clock.set(2026, 12, 9, 0, 0, 0, 5);
+    clickLog();  // before the window got round to the frame
+    handleQueued();
+    queueFrame(FRAME_KIND_READER, "960A1B2CABCD", TestClock::at(2026, 12, 9, 0, 0, 0, 30));
+    handleQueued();
+    EXPECT_EQ(readBytes(dir.file("VARNO_09122026_00h00.csv")),
+              kHeader + "[5A0A1B2CABCD];08/12/2026;23:59:59;0.995;ABCDh;0A1B2Ch;0.000;0.000;90\r\n"
+                        "[960A1B2CABCD];09/12/2026;00:00:00;0.030;ABCDh;0A1B2Ch;0.035;0.035;150\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST_F(LogTest, RawLinesAndTheirEchoTellTheArrivalTimeToo)
+{
+    clickLog();
+    window->rawTextButton->setChecked(true);
+    queueFrame(FRAME_KIND_READER, "5A0A1B2CABCD", TestClock::at(2026, 12, 8, 10, 0, 0, 250));
+    queueFrame(FRAME_KIND_READER, "5A0A1B2CA", TestClock::at(2026, 12, 8, 10, 0, 0, 251));
+    clock.set(2026, 12, 8, 10, 0, 7, 0);
+    handleQueued();
+    EXPECT_EQ(readBytes(window->logFilePath),
+              kHeader + "[5A0A1B2CABCD];08/12/2026;10:00:00;0.250\r\n[5A0A1B2CA];08/12/2026;10:00:00;0.251\r\n");
+    const QString echoed = window->textView->toPlainText();
+    EXPECT_EQ(echoed.count(QStringLiteral("10:00:00 > ")), 2) << echoed.toStdString();
+    EXPECT_FALSE(echoed.contains(QStringLiteral("10:00:07"))) << echoed.toStdString();
 }
 
 TEST_F(LogTest, SwitchingOnALaterDayKeepsTheFileJustOpened)

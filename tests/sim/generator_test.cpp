@@ -18,7 +18,7 @@ namespace {
 std::vector<Frame> assemble(link::FrameAssembler& assembler, std::string_view bytes)
 {
     std::vector<Frame> frames;
-    assembler.feed(bytes, [&](int kind, std::unique_ptr<link::FrameEvent> event) {
+    assembler.feed(bytes, {}, [&](int kind, std::unique_ptr<link::FrameEvent> event) {
         frames.push_back({kind, event->text});
     });
     return frames;
@@ -237,12 +237,24 @@ TEST(SimGenerator, StreamLooksLikeAReader)
 
 TEST(SimRecord, LinesRoundTrip)
 {
+    // 2026-12-08 20:13:49.045 UTC: whatever the local zone, the milliseconds stay.
+    const std::int64_t sentAt = 1'796'760'829'045;
     for (const Frame& frame : {Frame{kReaderFrame, "5A0A1B2CABCD"}, Frame{kDebugFrame, "5A 3C +1E 0A1B2C"}}) {
         Frame parsed;
-        ASSERT_TRUE(parseRecordLine(recordLine(frame), parsed));
+        std::string sent = "stale";
+        ASSERT_TRUE(parseRecordLine(recordLine(frame), parsed, &sent));
         EXPECT_EQ(parsed, frame);
+        EXPECT_EQ(sent, "");
+        ASSERT_TRUE(parseRecordLine(recordLine(frame, sentAt), parsed, &sent));
+        EXPECT_EQ(parsed, frame) << "the send time is a column of its own";
+        EXPECT_EQ(sent, sendTimeText(sentAt));
+        ASSERT_EQ(sent.size(), 23u) << sent;
+        EXPECT_EQ(sent.substr(2, 1) + sent.substr(5, 1) + sent.substr(10, 1) + sent.substr(13, 1) + sent.substr(16, 1)
+                      + sent.substr(19), "// ::.045")
+            << sent;
     }
     EXPECT_EQ(recordLine({kDebugFrame, "5A 3C -1E 0A1B2C"}), "352 5A 3C -1E 0A1B2C");
+    EXPECT_EQ(recordLine({kReaderFrame, "5A0A1B2CABCD"}, sentAt), "351 5A0A1B2CABCD\t" + sendTimeText(sentAt));
     Frame unused;
     for (const char* line : {"# truncated [5A0A", "", "353 x", "351"})
         EXPECT_FALSE(parseRecordLine(line, unused)) << line;

@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
 #include <atomic>
 #include <fstream>
 #include <string>
@@ -26,7 +29,7 @@ std::vector<Frame> assemble(std::string_view bytes)
 {
     link::FrameAssembler assembler;
     std::vector<Frame> frames;
-    assembler.feed(bytes, [&](int kind, std::unique_ptr<link::FrameEvent> event) {
+    assembler.feed(bytes, {}, [&](int kind, std::unique_ptr<link::FrameEvent> event) {
         frames.push_back({kind, event->text});
     });
     return frames;
@@ -34,6 +37,7 @@ std::vector<Frame> assemble(std::string_view bytes)
 
 struct RecordFile {
     std::vector<Frame> frames;
+    std::vector<std::string> sent;  // each frame's send time
     int truncated = 0;
 };
 
@@ -43,9 +47,12 @@ RecordFile readRecord(const std::string& path)
     std::ifstream in(path);
     std::string line;
     Frame frame;
+    std::string sent;
     while (std::getline(in, line)) {
-        if (parseRecordLine(line, frame))
+        if (parseRecordLine(line, frame, &sent)) {
             record.frames.push_back(frame);
+            record.sent.push_back(sent);
+        }
         else if (line.starts_with("# truncated ["))
             ++record.truncated;
         else
@@ -116,6 +123,60 @@ void expectStreamLessOneAtMost(const std::vector<Frame>& record, const Generator
 }
 
 std::vector<std::string> args(std::initializer_list<std::string> list) { return list; }
+
+// Milliseconds since 1970 of a record's send time ("dd/mm/yyyy hh:mm:ss.mmm",
+// local time); -1 when it does not read so.
+std::int64_t sentMillis(const std::string& text)
+{
+    std::tm tm{};
+    int millis = -1;
+    if (std::sscanf(text.c_str(), "%d/%d/%d %d:%d:%d.%3d", &tm.tm_mday, &tm.tm_mon, &tm.tm_year, &tm.tm_hour,
+                    &tm.tm_min, &tm.tm_sec, &millis)
+            != 7
+        || text.size() != 23)
+        return -1;
+    tm.tm_mon -= 1;
+    tm.tm_year -= 1900;
+    tm.tm_isdst = -1;
+    return static_cast<std::int64_t>(std::mktime(&tm)) * 1000 + millis;
+}
+
+std::int64_t nowMillis()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+TEST(VarnoSim, TheRecordTellsWhenEachFrameWentOut)
+{
+    const std::string record = tempPath("times.txt");
+    SimProcess sim(args({"--listen", "127.0.0.1:0", "--count", "60", "--rate", "200", "--record", record, "--quiet"}));
+    const int port = portOf(sim.readLine());
+    ASSERT_GT(port, 0) << sim.errors();
+    const std::int64_t connected = nowMillis();
+    const int client = testing::connectLoopback(port);
+    ASSERT_GE(client, 0);
+    const std::string received = testing::readUntilEnd(client);
+    const std::int64_t ended = nowMillis();
+    ::close(client);
+    ASSERT_EQ(sim.wait(), 0) << sim.errors();
+
+    const RecordFile recorded = readRecord(record);
+    ASSERT_EQ(recorded.frames.size(), 60u);
+    EXPECT_EQ(assemble(received), recorded.frames);
+    std::int64_t previous = connected;  // nothing goes out before a reader is there
+    for (const std::string& text : recorded.sent) {
+        const std::int64_t sent = sentMillis(text);
+        ASSERT_GE(sent, previous) << text;
+        EXPECT_LE(sent, ended) << text;
+        previous = sent;
+    }
+    // 200 frames a second: the first and the last are some 295 ms apart.
+    const std::int64_t span = sentMillis(recorded.sent.back()) - sentMillis(recorded.sent.front());
+    EXPECT_GE(span, 250);
+    EXPECT_LE(span, 5000);
+    std::remove(record.c_str());
+}
 
 TEST(VarnoSim, TcpClientReceivesExactlyTheRecordedFramesThenTheSimExitsZero)
 {

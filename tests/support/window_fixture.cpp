@@ -7,7 +7,6 @@
 #include <QLineEdit>
 
 #include "link/pause.h"
-#include "ui/frame_posted.h"
 #include "ui/qt_text.h"
 
 namespace varno::testing {
@@ -46,7 +45,9 @@ void WindowTest::postFrame(int kind, const std::string& text)
 {
     auto event = std::make_unique<link::FrameEvent>();
     event->text = text;
-    ui::postFrame(window.get(), kind, std::move(event));
+    event->arrivalTime = window->clock->nowMillis();
+    window->frameHandOver->push(kind, std::move(event));
+    window->frameHandOver->flush();
     processEvents();
 }
 

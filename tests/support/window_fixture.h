@@ -33,7 +33,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Posts a frame the way a reception thread does, then lets the window handle it.
+    // Hands a frame over the way a reception thread does, stamped with the
+    // window's clock now, wakes the window at once and lets it handle the frame.
     void postFrame(int kind, const std::string& text);
     // Handles every posted event and pending timer callback.
     static void processEvents();

@@ -1,4 +1,4 @@
-#include "ui/frame_posted.h"
+#include "ui/frames_waiting.h"
 
 #include <QCoreApplication>
 
@@ -12,14 +12,6 @@
 namespace varno::ui {
 
 static_assert(link::WM_FRAME_EVENT >= QEvent::User && link::WM_FRAME_EVENT <= QEvent::MaxUser);
-
-void postFrame(QObject* receiver, int kind, std::unique_ptr<link::FrameEvent> event,
-               std::shared_ptr<link::FrameBacklog> backlog)
-{
-    auto* posted = new FramePosted(kind, std::move(event), std::move(backlog));
-    releaseHandover(posted);
-    QCoreApplication::postEvent(receiver, posted);
-}
 
 void releaseHandover([[maybe_unused]] const void* object)
 {
@@ -35,6 +27,15 @@ void acquireHandover([[maybe_unused]] const void* object)
 #endif
 }
 
+link::FrameHandOver::Wake wakeByPosting(QObject* receiver)
+{
+    return [receiver] {
+        auto* event = new FramesWaiting;
+        releaseHandover(event);
+        QCoreApplication::postEvent(receiver, event);
+    };
+}
+
 QEvent::Type LinkLostPosted::type()
 {
     static const auto registered = static_cast<QEvent::Type>(QEvent::registerEventType());
@@ -46,13 +47,6 @@ void postLinkLost(QObject* receiver, const void* link, int error)
     auto* posted = new LinkLostPosted(link, error);
     releaseHandover(posted);
     QCoreApplication::postEvent(receiver, posted);
-}
-
-link::FrameSink postingSink(QObject* receiver, std::shared_ptr<link::FrameBacklog> backlog)
-{
-    return [receiver, backlog = std::move(backlog)](int kind, std::unique_ptr<link::FrameEvent> event) {
-        postFrame(receiver, kind, std::move(event), backlog);
-    };
 }
 
 }  // namespace varno::ui
