@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace varno::app {
@@ -29,9 +30,38 @@ struct Options {
     QCommandLineOption logDir{
         QStringLiteral("log-dir"),
         QStringLiteral("Write the log files into <DIR>. By default they go to the folder VARNO is started "
-                       "from, or to the home folder when that is / or cannot be written into."),
+                       "from, or (with the window) to the home folder when that is / or cannot be written into."),
         QStringLiteral("DIR")};
+    QCommandLineOption headless{
+        QStringLiteral("headless"),
+        QStringLiteral("Log without a window or a display, from exactly one source (--serial or --tcp), until "
+                       "SIGTERM or SIGINT. Events go to standard error, one line each; SIGUSR1 asks for a "
+                       "status line, which also comes every minute.")};
+    QCommandLineOption serial{QStringLiteral("serial"),
+                              QStringLiteral("With --headless: read the serial device <DEVICE>, opened again when "
+                                             "it comes back after it disappeared."),
+                              QStringLiteral("DEVICE")};
+    QCommandLineOption baud{QStringLiteral("baud"),
+                            QStringLiteral("With --serial: the rate, 9600, 19200, 38400 or 115200 (the default)."),
+                            QStringLiteral("RATE")};
+    QCommandLineOption tcp{QStringLiteral("tcp"),
+                           QStringLiteral("With --headless: connect to the server <HOST:PORT>, again after a "
+                                          "growing pause (1 to 30 s) when it refuses or leaves."),
+                           QStringLiteral("HOST:PORT")};
+    QCommandLineOption raw{QStringLiteral("raw"),
+                           QStringLiteral("With --headless: log every frame as it came, with its time only (the "
+                                          "lines of the window's raw text mode).")};
+    QCommandLineOption filter{QStringLiteral("filter"),
+                              QStringLiteral("With --headless: log only the tags from <LO> to <HI>, six "
+                                             "hexadecimal digits each, as the window's tag filter does."),
+                              QStringLiteral("LO:HI")};
 };
+
+// The options that only a headless run takes.
+QList<const QCommandLineOption*> headlessOnly(const Options& options)
+{
+    return {&options.serial, &options.baud, &options.tcp, &options.raw, &options.filter};
+}
 
 void describe(QCommandLineParser& parser, const Options& options)
 {
@@ -40,10 +70,18 @@ void describe(QCommandLineParser& parser, const Options& options)
     parser.setApplicationDescription(QStringLiteral(
         "VARNO: monitor and logger for radio-tag readers.\n"
         "Listens to a reader's stream on a serial port or as a TCP client, shows and plots its frames\n"
-        "and logs them to VARNO_ddmmyyyy_HHhMM.csv. Needs a display; without one, run: xvfb-run varno"));
+        "and logs them to VARNO_ddmmyyyy_HHhMM.csv. The window needs a display; without one, run:\n"
+        "xvfb-run varno, or log without a window: varno --headless --tcp 127.0.0.1:10001\n"
+        "\n"
+        "Exit status: 0 when the run ends normally (the window closed, or SIGTERM or SIGINT with\n"
+        "--headless), 2 when the command line is refused or there is no display for the window,\n"
+        "3 when a headless run cannot open or write its log."));
     parser.addOption(options.help);
     parser.addOption(options.version);
     parser.addOption(options.logDir);
+    parser.addOption(options.headless);
+    for (const QCommandLineOption* option : headlessOnly(options))
+        parser.addOption(*option);
     for (const char* name : kToolkitOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -94,6 +132,61 @@ CommandLine parseCommandLine(const QStringList& arguments)
         command.logDirectory = QDir::cleanPath(folder.absoluteFilePath());
     }
     command.platform = parser.value(QStringLiteral("platform"));
+
+    auto fail = [&command](const QString& error) {
+        command.action = CommandLine::Action::Fail;
+        command.error = error;
+        return command;
+    };
+    if (!parser.isSet(options.headless)) {
+        for (const QCommandLineOption* option : headlessOnly(options)) {
+            if (parser.isSet(*option))
+                return fail(QStringLiteral("--%1 goes with --headless.").arg(option->names().constFirst()));
+        }
+        return command;
+    }
+
+    headless::Options& run = command.headless;
+    command.action = CommandLine::Action::RunHeadless;
+    const bool serial = parser.isSet(options.serial);
+    const bool tcp = parser.isSet(options.tcp);
+    if (serial == tcp)
+        return fail(QStringLiteral("--headless reads exactly one source: --serial DEVICE or --tcp HOST:PORT."));
+    if (serial) {
+        run.source = headless::Options::Source::Serial;
+        run.device = QFile::encodeName(parser.value(options.serial)).toStdString();
+        if (run.device.empty())
+            return fail(QStringLiteral("--serial needs a device, such as /dev/ttyUSB0."));
+        if (parser.isSet(options.baud)) {
+            const auto rate = headless::parseBaudRate(parser.value(options.baud).toStdString());
+            if (!rate.value)
+                return fail(QString::fromStdString(rate.error) + QLatin1Char('.'));
+            run.baudRate = *rate.value;
+        }
+    } else {
+        if (parser.isSet(options.baud))
+            return fail(QStringLiteral("--baud goes with --serial."));
+        run.source = headless::Options::Source::Tcp;
+        const auto target = headless::parseTcpTarget(parser.value(options.tcp).toStdString());
+        if (!target.value)
+            return fail(QString::fromStdString(target.error) + QLatin1Char('.'));
+        run.host = target.value->host;
+        run.port = target.value->port;
+    }
+    run.raw = parser.isSet(options.raw);
+    if (parser.isSet(options.filter)) {
+        const auto range = headless::parseFilterRange(parser.value(options.filter).toStdString());
+        if (!range.value)
+            return fail(QString::fromStdString(range.error) + QLatin1Char('.'));
+        run.filterOn = true;
+        run.filterLow = range.value->low;
+        run.filterHigh = range.value->high;
+    }
+    // The log folder: the one named, or the start-up directory.
+    const QString folder = command.logDirectory.isEmpty() ? QDir::currentPath() : command.logDirectory;
+    run.logDirectory = QFile::encodeName(folder).toStdString();
+    if (run.logDirectory == "/")
+        run.logDirectory.clear();
     return command;
 }
 

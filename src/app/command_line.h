@@ -6,10 +6,12 @@
 #include <QString>
 #include <QStringList>
 
+#include "headless/options.h"
+
 namespace varno::app {
 
 struct CommandLine {
-    enum class Action { RunWindow, ShowHelp, ShowVersion, Fail };
+    enum class Action { RunWindow, RunHeadless, ShowHelp, ShowVersion, Fail };
     Action action = Action::RunWindow;
     // --log-dir: an existing folder, absolute and clean ("/" for the root);
     // empty for the default (log::defaultLogDirectory).
@@ -18,6 +20,8 @@ struct CommandLine {
     QString platform;
     // Fail: what was wrong, one line.
     QString error;
+    // RunHeadless: the source, the log folder and what to log.
+    headless::Options headless;
 
     // Whether the action shows a window, and so needs a display.
     bool needsDisplay() const { return action == Action::RunWindow; }

@@ -7,6 +7,7 @@
 #include "app/application.h"
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "headless/logger.h"
 #include "log/working_directory.h"
 
 namespace {
@@ -39,6 +40,8 @@ int main(int argc, char* argv[])
     case CommandLine::Action::Fail:
         print(stderr, QStringLiteral("varno: %1\nTry 'varno --help' for more information.\n").arg(command.error));
         return 2;
+    case CommandLine::Action::RunHeadless:
+        return varno::headless::run(command.headless, stderr);
     case CommandLine::Action::RunWindow:
         break;
     }

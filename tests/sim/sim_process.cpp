@@ -28,7 +28,11 @@ int remainingMs(std::chrono::steady_clock::time_point deadline)
 
 }  // namespace
 
-SimProcess::SimProcess(const std::vector<std::string>& args)
+#ifdef VARNO_SIM_PATH
+SimProcess::SimProcess(const std::vector<std::string>& args) : SimProcess(VARNO_SIM_PATH, args) {}
+#endif
+
+SimProcess::SimProcess(const std::string& executable, const std::vector<std::string>& args)
 {
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
@@ -38,7 +42,7 @@ SimProcess::SimProcess(const std::vector<std::string>& args)
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
     std::vector<char*> argv;
-    std::string path = VARNO_SIM_PATH;
+    std::string path = executable;
     argv.push_back(path.data());
     std::vector<std::string> copies = args;
     for (auto& a : copies)

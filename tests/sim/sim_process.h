@@ -14,7 +14,10 @@ using namespace std::chrono_literals;
 
 class SimProcess {
 public:
+    // varno-sim with `args`.
     explicit SimProcess(const std::vector<std::string>& args);
+    // Any executable with `args`.
+    SimProcess(const std::string& executable, const std::vector<std::string>& args);
     ~SimProcess();  // kills the child if it still runs
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;

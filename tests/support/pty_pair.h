@@ -29,6 +29,9 @@ public:
     {
         if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
             return;
+        // A child process must not keep the terminal alive after the test closes it.
+        ::fcntl(master, F_SETFD, FD_CLOEXEC);
+        ::fcntl(slave, F_SETFD, FD_CLOEXEC);
         char name[128] = {};
         if (::ptsname_r(master, name, sizeof name) == 0)
             path = name;
