@@ -114,9 +114,20 @@ public:
         return day != m_day && at.seconds >= m_openTime;
     }
 
-    std::optional<std::string> append(const std::string& line)
+    // Lines go to the file together, once per batch of frames taken: they
+    // waited that long in the hand-over anyway, and one write for a batch
+    // costs a service next to a reader far less than one per frame.
+    void add(const std::string& line) { m_pending += line; }
+
+    // Writes what was added, whole lines only: on a failure the file is cut
+    // back to where the batch began.
+    std::optional<std::string> write()
     {
-        if (const log::LogResult result = m_file.append(line); result != log::LogResult::Ok)
+        if (m_pending.empty())
+            return std::nullopt;
+        const log::LogResult result = m_file.append(m_pending);
+        m_pending.clear();
+        if (result != log::LogResult::Ok)
             return log::failureMessage(log::kWriteFailedText, m_path, result, m_file.lastErrno());
         return std::nullopt;
     }
@@ -129,6 +140,7 @@ private:
     const std::string m_directory;
     log::LogFile m_file;
     std::string m_path;
+    std::string m_pending;
     std::string m_day;
     std::int64_t m_openTime = 0;
 };
@@ -204,8 +216,12 @@ int Run::run()
         say("failed", "no descriptor for signals or wake-ups: " + sys::errnoText(errno));
         return kExitLogFailure;
     }
-    say("started", std::string(m_options.raw ? "raw " : "") + (m_options.source == Options::Source::Tcp ? "tcp " : "serial ") +
-                       source() + (m_options.source == Options::Source::Serial ? " " + std::to_string(m_options.baudRate) : ""));
+    std::string started = m_options.raw ? "raw " : "";
+    started += m_options.source == Options::Source::Tcp ? "tcp " : "serial ";
+    started += source();
+    if (m_options.source == Options::Source::Serial)
+        started.append(" ").append(std::to_string(m_options.baudRate));
+    say("started", started);
     if (const auto failure = m_log.open()) {
         say("failed", *failure);
         return kExitLogFailure;
@@ -378,6 +394,10 @@ bool Run::takeFrames()
         if (!logFrame(kind, *event))
             return false;
     }
+    if (const auto failure = m_log.write()) {
+        m_failure = *failure;
+        return false;
+    }
     return true;
 }
 
@@ -389,7 +409,8 @@ bool Run::logFrame(int kind, const link::FrameEvent& event)
     m_status.frameReceived(m_lastFrameMs);
     const log::ClockReading at = event.arrivalTime;
     if (m_log.newDay(at)) {
-        if (const auto failure = m_log.open()) {
+        // The old day's lines go into the old day's file.
+        if (auto failure = m_log.write(); failure || (failure = m_log.open())) {
             m_failure = *failure;
             return false;
         }
@@ -414,10 +435,7 @@ bool Run::logFrame(int kind, const link::FrameEvent& event)
             return true;
         line = log::readerFrameLine(m_clock, at, m_times.step(at), bracketed, *fields);
     }
-    if (const auto failure = m_log.append(line)) {
-        m_failure = *failure;
-        return false;
-    }
+    m_log.add(line);
     return true;
 }
 
@@ -452,11 +470,15 @@ std::string reportLine(const log::Clock& clock, log::ClockReading at, const std:
     std::snprintf(millis, sizeof millis, ".%03u", static_cast<unsigned>(at.milliseconds));
     stamp += millis;
     // ISO 8601's offset has a colon: +0100 becomes +01:00.
-    std::string offset = log::formatLocalTime(clock, at.seconds, "%z");
+    const std::string offset = log::formatLocalTime(clock, at.seconds, "%z");
     if (offset.size() == 5)
-        offset.insert(3, ":");
-    stamp += offset;
-    return stamp + " " + event + (detail.empty() ? "" : " " + detail);
+        stamp.append(offset, 0, 3).append(":").append(offset, 3, 2);
+    else
+        stamp += offset;
+    stamp.append(" ").append(event);
+    if (!detail.empty())
+        stamp.append(" ").append(detail);
+    return stamp;
 }
 
 int run(const Options& options, std::FILE* report, const log::Clock& clock)

@@ -7,18 +7,32 @@
 
 namespace varno::headless {
 
+namespace {
+
+std::string quote(std::string_view text)
+{
+    std::string quoted;
+    quoted.reserve(text.size() + 2);
+    quoted.push_back('\'');
+    quoted.append(text);
+    quoted.push_back('\'');
+    return quoted;
+}
+
+}  // namespace
+
 Parsed<std::uint32_t> parseBaudRate(std::string_view text)
 {
     for (const std::uint32_t rate : {9600u, 19200u, 38400u, 115200u}) {
         if (text == std::to_string(rate))
             return {rate, {}};
     }
-    return {std::nullopt, "the rate '" + std::string(text) + "' is not one of 9600, 19200, 38400 and 115200"};
+    return {std::nullopt, "the rate " + quote(text) + " is not one of 9600, 19200, 38400 and 115200"};
 }
 
 Parsed<TcpTarget> parseTcpTarget(std::string_view text)
 {
-    const std::string quoted = "'" + std::string(text) + "'";
+    const std::string quoted = quote(text);
     const std::size_t colon = text.rfind(':');
     if (colon == std::string_view::npos || colon == 0)
         return {std::nullopt, "the server " + quoted + " is not HOST:PORT"};
@@ -40,7 +54,7 @@ Parsed<TcpTarget> parseTcpTarget(std::string_view text)
 
 Parsed<FilterRange> parseFilterRange(std::string_view text)
 {
-    const std::string quoted = "'" + std::string(text) + "'";
+    const std::string quoted = quote(text);
     const std::size_t colon = text.find(':');
     if (colon == std::string_view::npos)
         return {std::nullopt, "the filter " + quoted + " is not LO:HI"};
