@@ -269,25 +269,21 @@ void CVARNODlg::OpenTcpLink()
 
 void CVARNODlg::OnLinkLost(const void* link, int error)
 {
-    if (tcpLink != nullptr && link == tcpLink.get()) {
+    const bool tcp = tcpLink != nullptr && link == tcpLink.get();
+    // A serial listener that has ended by itself; one running again belongs
+    // to a port opened since.
+    const bool serial =
+        link == &serialPort && serialPort.IsOpen() && serialPort.ListenerRecorded() && !serialPort.ListenerRunning();
+    if (!tcp && !serial)
+        return;  // a link closed since, or another one
+    if (tcp) {
         // Its thread is already shutting the connection down.
         closingTcpLinks.push_back(std::move(tcpLink));
-    } else if (link == &serialPort && serialPort.IsOpen() && serialPort.ListenerRecorded() && !serialPort.ListenerRunning()) {
+    } else {
         qCInfo(ui::lcLink).noquote() << "serial port" << QString::fromStdString(openSerialDevice)
                                      << "ended by itself:" << ui::errnoText(error);
         // The device is gone: nothing to purge or wait for.
         serialPort.Close();
-        StopXSyncTimer();
-        UpdateData(true);
-        linkOpen = 0;
-        UpdateData(false);
-        UpdateLinkControls();
-        showLinkLost();
-        ui::alert(this, withCause(QString::fromUtf8("Le port série ne répond plus."),
-                                  link::serialLostCause(openSerialDevice, error)));
-        return;
-    } else {
-        return;  // a link closed since, or another one
     }
     StopXSyncTimer();
     UpdateData(true);
@@ -295,6 +291,10 @@ void CVARNODlg::OnLinkLost(const void* link, int error)
     UpdateData(false);
     UpdateLinkControls();
     showLinkLost();
+    // The TCP link's thread showed its message; the serial listener has none.
+    if (serial)
+        ui::alert(this, withCause(QString::fromUtf8("Le port série ne répond plus."),
+                                  link::serialLostCause(openSerialDevice, error)));
 }
 
 void CVARNODlg::StopTcpLinks()
