@@ -164,6 +164,8 @@ public:
     void showLogPath();
     // Composes the link's part of the status line now.
     void refreshStatusLine();
+    // The same, on a frame wake-up, once the line is a refresh interval old.
+    void refreshStatusLineIfDue();
 
     // ---- Tag identifier filter (app/tag_filter_handlers.cpp) ----
     void OnLowChanged();
@@ -315,6 +317,7 @@ private:
     bool m_destroyed = false;
     bool m_closing = false;  // the window was asked to close
     QTimer* m_statusTimer = nullptr;  // runs while the link is open
+    QElapsedTimer m_sinceStatus;      // since the status line was last composed
 
     // Tag identifier filter (app/tag_filter.cpp): the shared bodies of the
     // handlers of "Lo" (true) and "Hi" (false).

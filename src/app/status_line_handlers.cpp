@@ -37,6 +37,17 @@ std::int64_t CVARNODlg::statusNowMs() const
 void CVARNODlg::refreshStatusLine()
 {
     statusLine->setLinkText(QString::fromStdString(linkStatus.text(statusNowMs())));
+    m_sinceStatus.start();
+    // While frames come, their own wake-ups refresh the line (refreshStatusLineIfDue):
+    // the timer, pushed back each time, only fires once they stop.
+    if (m_statusTimer->isActive())
+        m_statusTimer->start();
+}
+
+void CVARNODlg::refreshStatusLineIfDue()
+{
+    if (m_statusTimer->isActive() && m_sinceStatus.isValid() && m_sinceStatus.elapsed() >= kStatusIntervalMs)
+        refreshStatusLine();
 }
 
 void CVARNODlg::showSerialOpened(const std::string& device, std::uint32_t baudRate)

@@ -19,6 +19,7 @@ void CVARNODlg::OnFramesWaiting()
     std::unique_ptr<link::FrameEvent> event;
     while (frameHandOver->take(kind, event))
         OnFrameEvent(kind, std::move(event));
+    refreshStatusLineIfDue();
     paintIfDue();
 }
 
