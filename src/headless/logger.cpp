@@ -150,7 +150,8 @@ public:
     Run(const Options& options, std::FILE* report, const log::Clock& clock)
         : m_options(options), m_report(report), m_clock(clock), m_log(clock, options.logDirectory)
     {
-        m_handOver = std::make_shared<link::FrameHandOver>([this] { m_wake.set(); });
+        m_handOver = std::make_shared<link::FrameHandOver>([this] { m_wake.set(); }, link::FrameHandOver::kDefaultLimit,
+                                                           &link::FrameHandOver::steadyMilliseconds, kHandOverPaceMs);
     }
 
     int run();
@@ -252,7 +253,7 @@ int Run::run()
         }
         if (m_lost.load() >= 0)
             noticeLoss();
-        for (int s = signals.take(); s != 0; s = signals.take()) {
+        for (int s = (fds[1].revents & POLLIN) != 0 ? signals.take() : 0; s != 0; s = signals.take()) {
             if (s == SIGUSR1) {
                 status();
             } else {

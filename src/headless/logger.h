@@ -36,6 +36,10 @@ inline constexpr int kFirstRetryMs = 1000;
 inline constexpr int kLongestRetryMs = 30000;
 // A serial device that is absent is looked for again this often.
 inline constexpr int kSerialRetryMs = 1000;
+// Frames go from the reception thread to the log at most this often while
+// they come fast (at once after a silence). No display waits for them, and
+// every wake-up of the logging thread costs more than the lines it writes.
+inline constexpr int kHandOverPaceMs = 100;
 // A status line this often.
 inline constexpr int kStatusIntervalMs = 60000;
 
