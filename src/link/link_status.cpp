@@ -36,7 +36,6 @@ void LinkStatus::opened(std::string description, std::int64_t nowMs)
 {
     m_state = State::Open;
     m_description = std::move(description);
-    ++m_session;
     m_frames = 0;
     m_lastFrameMs = nowMs;
     m_tenths.fill(0);
@@ -52,7 +51,6 @@ void LinkStatus::lost()
 void LinkStatus::closed()
 {
     m_state = State::Closed;
-    ++m_session;
 }
 
 std::size_t LinkStatus::slot(std::int64_t tenth)

@@ -35,9 +35,6 @@ public:
     void frameReceived(std::int64_t nowMs);
 
     State state() const { return m_state; }
-    // Each opening starts a new session: news of a loss that belongs to an
-    // earlier one is stale.
-    std::uint64_t session() const { return m_session; }
     std::uint64_t framesSinceOpening() const { return m_frames; }
     // Frames received within the last second: the ten whole tenths of a
     // second before the current one.
@@ -61,7 +58,6 @@ private:
 
     State m_state = State::Closed;
     std::string m_description;  // what was opened
-    std::uint64_t m_session = 0;
     std::uint64_t m_frames = 0;
     std::int64_t m_lastFrameMs = 0;  // the last frame, or the opening
     // Frames per tenth of a second: m_tenths[slot(t)] counts tenth t, for

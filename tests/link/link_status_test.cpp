@@ -46,19 +46,6 @@ TEST(LinkStatus, StatesAndTheirTexts)
     EXPECT_EQ(status.framesSinceOpening(), 0U);
 }
 
-TEST(LinkStatus, EachOpeningAndClosingStartsANewSession)
-{
-    LinkStatus status;
-    const std::uint64_t first = status.session();
-    status.serialOpened("/dev/ttyS0", 9600, kStart);
-    const std::uint64_t opened = status.session();
-    EXPECT_NE(opened, first);
-    status.closed();
-    EXPECT_NE(status.session(), opened);
-    status.tcpConnected("127.0.0.1:1", kStart);
-    EXPECT_NE(status.session(), opened);
-}
-
 // 820 frames a second, one every 1.22 ms: the last second holds 820 of them
 // whatever the moment it is read, and the count falls to nothing a second
 // after the stream stops.
