@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "log/working_directory.h"
+
 namespace varno::app {
 
 namespace {
@@ -183,10 +185,9 @@ CommandLine parseCommandLine(const QStringList& arguments)
         run.filterHigh = range.value->high;
     }
     // The log folder: the one named, or the start-up directory.
-    const QString folder = command.logDirectory.isEmpty() ? QDir::currentPath() : command.logDirectory;
-    run.logDirectory = QFile::encodeName(folder).toStdString();
-    if (run.logDirectory == "/")
-        run.logDirectory.clear();
+    run.logDirectory = log::withoutTrailingSlash(command.logDirectory.isEmpty()
+                                                     ? log::currentWorkingDirectory()
+                                                     : QFile::encodeName(command.logDirectory).toStdString());
     return command;
 }
 

@@ -342,7 +342,7 @@ void CVARNODlg::OnInitDialog()
 
     dailyRenewal = true;
     lastDateCheckTime = clock->nowSeconds();
-    currentDate = log::formatLocalTime(*clock, lastDateCheckTime, "%d%m%Y");
+    currentDate = log::formatLocalTime(*clock, lastDateCheckTime, log::kDayFormat);
     previousDate = currentDate;
 
     // The first tab stop gets the focus.

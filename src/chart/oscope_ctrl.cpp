@@ -115,20 +115,16 @@ void COScopeCtrl::OnSize()
     if (backgroundLayer.isNull() || clientWidth <= 0 || clientHeight <= 0)
         return;
 
-    backgroundLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
-    m_pointLayer = QImage(clientWidth, clientHeight, QImage::Format_RGB32);
-    DrawBackground();
-    if (m_legendShown) {
-        m_legendShown = false;  // drawn again in full, at its new place
-        m_legendDrawn.clear();
-        m_legendEllipsis.reset();
+    // Made again at the new size, keeping the steps and the legend: the steps
+    // are drawn again at the new scale, the newest at the plot's right edge,
+    // by the next paint; the legend in full, at its new place.
+    const bool legendShown = m_legendShown;
+    const auto kept = m_stepCount;
+    Rebuild();
+    m_stepCount = kept;
+    m_unapplied = kept;
+    if (legendShown)
         DrawLegend();
-    }
-    // The steps kept are drawn again at the new scale, the newest at the
-    // plot's right edge: the next paint applies them.
-    m_pointLayer.fill(toQColor(backColour));
-    m_unapplied = m_stepCount;
-    update();
 }
 
 void COScopeCtrl::SetLimits(double lower, double upper, int decimals)

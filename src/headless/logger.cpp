@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -30,11 +29,9 @@ namespace varno::headless {
 
 namespace {
 
-using Steady = std::chrono::steady_clock;
-
 std::int64_t steadyMs()
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now().time_since_epoch()).count();
+    return link::FrameHandOver::steadyMilliseconds();
 }
 
 std::int64_t clockMs(const log::Clock& clock)
@@ -106,13 +103,8 @@ public:
         return std::nullopt;
     }
 
-    // Whether a frame that arrived at `at` belongs to a new day's file. A
-    // frame that came before the open file was opened is no sign of one.
-    bool newDay(log::ClockReading at) const
-    {
-        const std::string day = log::formatLocalTime(m_clock, at.seconds, log::kDayFormat);
-        return day != m_day && at.seconds >= m_openTime;
-    }
+    // Whether a frame that arrived at `at` belongs to a new day's file.
+    bool newDay(log::ClockReading at) const { return log::newLogDay(m_clock, at.seconds, m_day, m_openTime).has_value(); }
 
     // Lines go to the file together, once per batch of frames taken: they
     // waited that long in the hand-over anyway, and one write for a batch
@@ -241,19 +233,19 @@ int Run::run()
         if (!linkOpen())
             until = std::min(until, m_nextTryMs);
         const int timeout = static_cast<int>(std::clamp<std::int64_t>(until - now, 0, kStatusIntervalMs));
-        pollfd fds[2] = {{m_wake.fd(), POLLIN, 0}, {signals.fd(), POLLIN, 0}};
-        if (::poll(fds, 2, timeout) < 0 && errno != EINTR) {
+        const link::ManualResetEvent::Waited waited = m_wake.waitWith(signals.fd(), POLLIN, timeout);
+        if (waited.failed) {
             say("failed", "poll: " + sys::errnoText(errno));
             exitStatus = kExitLogFailure;
             break;
         }
-        if ((fds[0].revents & POLLIN) != 0 && !takeFrames()) {
+        if (waited.set && !takeFrames()) {
             exitStatus = kExitLogFailure;
             break;
         }
         if (m_lost.load() >= 0)
             noticeLoss();
-        for (int s = (fds[1].revents & POLLIN) != 0 ? signals.take() : 0; s != 0; s = signals.take()) {
+        for (int s = (waited.revents & POLLIN) != 0 ? signals.take() : 0; s != 0; s = signals.take()) {
             if (s == SIGUSR1) {
                 status();
             } else {

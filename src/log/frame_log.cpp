@@ -21,4 +21,13 @@ std::string rawFrameLine(const Clock& clock, ClockReading at, std::string_view b
     return rawLine(bracketed, formatLocalTime(clock, at.seconds, kDateTimeFormat), at.milliseconds);
 }
 
+std::optional<std::string> newLogDay(const Clock& clock, std::int64_t arrival, std::string_view openDay,
+                                     std::int64_t openTime)
+{
+    std::string day = formatLocalTime(clock, arrival, kDayFormat);
+    if (day == openDay || arrival < openTime)
+        return std::nullopt;
+    return day;
+}
+
 }  // namespace varno::log

@@ -5,6 +5,7 @@
 // time it arrived at; nothing here reads a clock of its own.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,5 +39,13 @@ std::string debugFrameLine(const Clock& clock, ClockReading at, const TimeColumn
                            std::string_view bracketed, const decode::DebugFields& fields);
 // The line of any frame in raw text mode: the frame and its time, no fields.
 std::string rawFrameLine(const Clock& clock, ClockReading at, std::string_view bracketed);
+
+// The day (kDayFormat) of a frame that arrived at `arrival`, when that frame
+// opens a new day's file after the file of `openDay`, opened at `openTime`;
+// nothing when it belongs to the open file. A frame that came before that
+// file was opened (it waited while logging was switched on) is no sign of a
+// new day.
+std::optional<std::string> newLogDay(const Clock& clock, std::int64_t arrival, std::string_view openDay,
+                                     std::int64_t openTime);
 
 }  // namespace varno::log

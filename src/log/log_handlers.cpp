@@ -3,6 +3,8 @@
 
 #include <QAbstractButton>
 #include <QLineEdit>
+#include <optional>
+#include <utility>
 
 #include "app/main_window.h"
 #include "log/frame_log.h"
@@ -120,17 +122,12 @@ void CVARNODlg::CheckLogDay()
         return;
     // The day of the frame's arrival, not of its handling: a frame that came
     // before midnight and is handled after it belongs to the old day's file.
-    const std::int64_t arrival = frameArrivalTime.seconds;
-    const std::string arrivalDate = log::formatLocalTime(*clock, arrival, log::kDayFormat);
-    // A frame that came before the open file was opened (logging was switched
-    // on while it waited) is no sign of a new day.
-    if (arrivalDate != currentDate && arrival < logFileOpenTime)
+    std::optional<std::string> arrivalDate =
+        log::newLogDay(*clock, frameArrivalTime.seconds, currentDate, logFileOpenTime);
+    if (!arrivalDate)
         return;
-    lastDateCheckTime = arrival;
-    previousDate = currentDate;
-    currentDate = arrivalDate;
-    if (previousDate == currentDate)
-        return;
+    lastDateCheckTime = frameArrivalTime.seconds;
+    previousDate = std::exchange(currentDate, std::move(*arrivalDate));
 
     if (logFileOpen == 1)
         closeLogFile(*this);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 #include "decode/frame_fields.h"
@@ -69,6 +70,27 @@ TEST(FrameLog, AFreshStateMakesTheNextFrameTheFirst)
     EXPECT_EQ(columns.t.milliseconds, 0);
     EXPECT_EQ(columns.dt.milliseconds, 0);
     EXPECT_EQ(times.firstFrameTime, kTen + 9);
+}
+
+// The file of 08/12 was opened at 23:59:50; which frames open the next day's.
+TEST(FrameLog, ANewDaysFileIsOpenedByTheFirstFrameThatArrivedOnThatDay)
+{
+    const TestClock clock;
+    const std::int64_t opened = TestClock::at(2026, 12, 8, 23, 59, 50).seconds;
+    const std::int64_t midnight = TestClock::at(2026, 12, 9, 0, 0, 0).seconds;
+    struct Case {
+        const char* name;
+        std::int64_t arrival;
+        std::optional<std::string> day;
+    };
+    const Case cases[] = {
+        {"the open file's day", opened + 9, std::nullopt},
+        {"the first second of the next day", midnight, "09122026"},
+        {"the next day, handled whenever", midnight + 3600, "09122026"},
+        {"another day, but before the file was opened", opened - 86400, std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(newLogDay(clock, c.arrival, "08122026", opened), c.day) << c.name;
 }
 
 }  // namespace
