@@ -196,7 +196,6 @@ private:
     link::CSerialWnd m_serial;
     // A loss told by the link's thread: -1 while none, else its errno.
     std::atomic<int> m_lost{-1};
-    std::uint32_t m_address = 0;   // the server's address at the last try
     std::int64_t m_nextTryMs = 0;  // steady clock
     int m_retryMs = 0;             // the pause before the next try at a server
     std::string m_lastAbsence;     // what the last failed try at the device said
@@ -282,7 +281,6 @@ void Run::openTcp()
 {
     const std::string where = source();
     link::TcpOpenFailure failure;
-    std::uint32_t address = 0;
     // A name is looked up at every try: a gateway's address may change.
     addrinfo hints{};
     hints.ai_family = AF_INET;
@@ -291,15 +289,14 @@ void Run::openTcp()
     if (const int code = ::getaddrinfo(m_options.host.c_str(), nullptr, &hints, &found); code != 0) {
         failure = {link::TcpOpenFailure::Resolve, code};
     } else {
-        address = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
-        m_address = address;
+        const std::uint32_t address = ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
         ::freeaddrinfo(found);
         m_tcp = link::TcpConnection::open(address, m_options.port, link::TcpConnection::kDefaultConnectTimeoutMs, failure);
     }
     if (m_tcp == nullptr) {
         m_retryMs = nextRetryMs(m_retryMs);
         m_nextTryMs = steadyMs() + m_retryMs;
-        say("unreachable", link::tcpOpenCause(address, m_options.port, failure, link::TcpConnection::kDefaultConnectTimeoutMs) +
+        say("unreachable", link::tcpOpenCause(where, failure, link::TcpConnection::kDefaultConnectTimeoutMs) +
                                "; next try in " + seconds(m_retryMs));
         return;
     }
@@ -357,7 +354,7 @@ void Run::noticeLoss()
         closeLink();
         m_retryMs = nextRetryMs(0);
         m_nextTryMs = steadyMs() + m_retryMs;
-        say("lost", link::tcpLostCause(m_address, m_options.port, error) + "; next try in " + seconds(m_retryMs));
+        say("lost", link::tcpLostCause(source(), error) + "; next try in " + seconds(m_retryMs));
     } else {
         closeLink();
         m_nextTryMs = steadyMs() + kSerialRetryMs;

@@ -77,7 +77,12 @@ std::string serialLostCause(std::string_view device, int error)
 
 std::string tcpOpenCause(std::uint32_t host, std::uint32_t port, const TcpOpenFailure& failure, int timeoutMs)
 {
-    const std::string where = endpoint(host, port);
+    return tcpOpenCause(endpoint(host, port), failure, timeoutMs);
+}
+
+std::string tcpOpenCause(std::string_view server, const TcpOpenFailure& failure, int timeoutMs)
+{
+    const std::string where(server);
     if (failure.step == TcpOpenFailure::Resolve) {
         if (failure.code == EAI_NONAME || failure.code == EAI_AGAIN || failure.code == EAI_FAIL)
             return "nom d'hôte introuvable : " + where;
@@ -93,7 +98,12 @@ std::string tcpOpenCause(std::uint32_t host, std::uint32_t port, const TcpOpenFa
 
 std::string tcpLostCause(std::uint32_t host, std::uint32_t port, int error)
 {
-    const std::string where = endpoint(host, port);
+    return tcpLostCause(endpoint(host, port), error);
+}
+
+std::string tcpLostCause(std::string_view server, int error)
+{
+    const std::string where(server);
     switch (error) {
     case 0: return "le serveur " + where + " a fermé la connexion";
     case ECONNRESET: return "le serveur " + where + " a réinitialisé la connexion";

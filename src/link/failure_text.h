@@ -22,8 +22,12 @@ std::string serialLostCause(std::string_view device, int error);
 
 // Why the connection to `host`:`port` did not open.
 std::string tcpOpenCause(std::uint32_t host, std::uint32_t port, const TcpOpenFailure& failure, int timeoutMs);
+// The same for a server named as the operator wrote it (`where`: "name:port"),
+// whose name may not have become an address at all.
+std::string tcpOpenCause(std::string_view where, const TcpOpenFailure& failure, int timeoutMs);
 // Why an open connection ended by itself: `error` is 0 when the server closed it.
 std::string tcpLostCause(std::uint32_t host, std::uint32_t port, int error);
+std::string tcpLostCause(std::string_view where, int error);
 
 // The group that owns `device` ("" when it cannot be read): the group the
 // operator's account must belong to for the device to open.

@@ -81,6 +81,12 @@ TEST(FailureText, TcpCausesNameHostAndPort)
     EXPECT_EQ(tcpLostCause(host, 10001, 0), "le serveur 127.0.0.1:10001 a fermé la connexion");
     EXPECT_EQ(tcpLostCause(host, 10001, ECONNRESET), "le serveur 127.0.0.1:10001 a réinitialisé la connexion");
     EXPECT_EQ(tcpLostCause(host, 10001, ETIMEDOUT), "127.0.0.1:10001 : aucune réponse dans le délai");
+
+    // A server named as the operator wrote it: a name that never became an
+    // address is still the one told.
+    EXPECT_EQ(tcpOpenCause("passerelle.invalid:10001", {TcpOpenFailure::Resolve, EAI_NONAME}, 3000),
+              "nom d'hôte introuvable : passerelle.invalid:10001");
+    EXPECT_EQ(tcpLostCause("passerelle:10001", 0), "le serveur passerelle:10001 a fermé la connexion");
 }
 
 }  // namespace
